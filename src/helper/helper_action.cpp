@@ -1,0 +1,1 @@
+#include "helper/helper_action.h"
