@@ -1,6 +1,7 @@
 #include "support/unicode.h"
 
 #include <unicode/normalizer2.h>
+#include <unicode/uchar.h>
 #include <unicode/unistr.h>
 #include <unicode/utf8.h>
 
@@ -34,8 +35,8 @@ std::string canonicalForm(std::string_view text) {
   const icu::Normalizer2* nfc = icu::Normalizer2::getNFCInstance(status);
   if (U_FAILURE(status)) return std::string(text);
   icu::UnicodeString normalized =
-      nfc->normalize(icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(),
-                                                                   static_cast<int32_t>(text.size()))),
+      nfc->normalize(icu::UnicodeString::fromUTF8(
+                         icu::StringPiece(text.data(), static_cast<int32_t>(text.size()))),
                      status);
   if (U_FAILURE(status)) return std::string(text);
   std::string out;
@@ -47,6 +48,39 @@ bool canonicallyEqual(std::string_view a, std::string_view b) {
   if (a == b) return true;
   if (isASCII(a) && isASCII(b)) return false;
   return canonicalForm(a) == canonicalForm(b);
+}
+
+}  // namespace zorv::support
+
+namespace zorv::support {
+
+bool isWhitespaceOrNewline(char32_t c) {
+  if ((c >= 0x09 && c <= 0x0D) || c == 0x85) return true;
+  const auto type = u_charType(static_cast<UChar32>(c));
+  return type == U_SPACE_SEPARATOR || type == U_LINE_SEPARATOR || type == U_PARAGRAPH_SEPARATOR;
+}
+
+std::string trimWhitespaceAndNewlines(std::string_view text) {
+  if (!isValidUTF8(text)) return std::string(text);
+  const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
+  const auto length = static_cast<int32_t>(text.size());
+  int32_t begin = 0;
+  while (begin < length) {
+    int32_t next = begin;
+    UChar32 c;
+    U8_NEXT(bytes, next, length, c);
+    if (!isWhitespaceOrNewline(static_cast<char32_t>(c))) break;
+    begin = next;
+  }
+  int32_t end = length;
+  while (end > begin) {
+    int32_t previous = end;
+    UChar32 c;
+    U8_PREV(bytes, 0, previous, c);
+    if (!isWhitespaceOrNewline(static_cast<char32_t>(c))) break;
+    end = previous;
+  }
+  return std::string(text.substr(std::size_t(begin), std::size_t(end - begin)));
 }
 
 }  // namespace zorv::support

@@ -16,3 +16,16 @@ std::string canonicalForm(std::string_view text);
 bool isValidUTF8(std::string_view text);
 
 }  // namespace zorv::support
+
+namespace zorv::support {
+
+// The platform's white-space-and-newline set: space separators (category Zs),
+// the line and paragraph separators, tab, line feed, vertical tab, form feed,
+// carriage return and U+0085.
+bool isWhitespaceOrNewline(char32_t c);
+
+// `text` without white space and line breaks at either end. Invalid UTF-8 is
+// left as it is.
+std::string trimWhitespaceAndNewlines(std::string_view text);
+
+}  // namespace zorv::support

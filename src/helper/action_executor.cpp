@@ -1,0 +1,58 @@
+#include "helper/action_executor.h"
+
+#include <exception>
+#include <variant>
+
+namespace zorv::helper {
+namespace {
+
+template <class... F>
+struct Overloaded : F... {
+  using F::operator()...;
+};
+
+}  // namespace
+
+void ActionExecutor::executeHelperAction(const HelperAction& action) {
+  platform_.standardOutput.writeLine("in helper");
+  try {
+    route(action);
+  } catch (const std::exception& error) {
+    // Handlers report their own failures; whatever still arrives here must not
+    // stop the requests queued after this one.
+    platform_.standardOutput.writeLine(error.what());
+  }
+}
+
+void ActionExecutor::route(const HelperAction& action) {
+  std::visit(Overloaded{
+                 [&](const HelperAction::Menu& a) { menu(a.menuItems); },
+                 [&](const HelperAction::MenuCommand& a) { menuCommand(a.info); },
+                 // The remaining kinds are decoded and routed here; their executors
+                 // (opening, keystrokes, input sources, window switching, file
+                 // execution, sleep) are not part of this build yet.
+                 [](const HelperAction::OpenURL&) {},
+                 [](const HelperAction::LaunchApp&) {},
+                 [](const HelperAction::SwitchWindow&) {},
+                 [](const HelperAction::ExecuteFile&) {},
+                 [](const HelperAction::Sleep&) {},
+                 [](const HelperAction::SimulateKeystroke&) {},
+                 [](const HelperAction::SwitchInputMethod&) {},
+             },
+             action.kind);
+}
+
+bool ActionExecutor::checkPermission() {
+  if (platform_.accessibility.isProcessTrustedWithOptions(true)) return true;
+  platform_.systemLog.log("No accessibility API permission, exiting");
+  platform_.application.terminate();
+  return false;
+}
+
+const port::ElementRef& ActionExecutor::systemWide() {
+  std::call_once(systemWideOnce_,
+                 [this] { systemWide_ = platform_.accessibility.createSystemWide(); });
+  return systemWide_;
+}
+
+}  // namespace zorv::helper

@@ -1,0 +1,41 @@
+#pragma once
+// Runs one action request: prints "in helper" and routes the action to the
+// handler of its kind. Nothing escapes: every failure ends in a report or a line.
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "helper/helper_action.h"
+#include "helper/reporters.h"
+#include "port/platform.h"
+
+namespace zorv::helper {
+
+class ActionExecutor {
+ public:
+  ActionExecutor(port::Platform& platform, const Reporter& reporter)
+      : platform_(platform), reporter_(reporter) {}
+
+  void executeHelperAction(const HelperAction& action);
+
+ private:
+  void route(const HelperAction& action);
+
+  // False (after logging and asking the application to terminate) when the
+  // helper may not use the accessibility interface.
+  bool checkPermission();
+  const port::ElementRef& systemWide();
+
+  // The two menu kinds.
+  void menu(const std::vector<std::string>& menuItems);
+  void menuCommand(const HelperAction::MenuCommandInfo& info);
+  void reportMenuUnavailable();
+
+  port::Platform& platform_;
+  const Reporter& reporter_;
+  std::once_flag systemWideOnce_;
+  port::ElementRef systemWide_;
+};
+
+}  // namespace zorv::helper

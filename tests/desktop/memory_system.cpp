@@ -1,0 +1,61 @@
+#include "desktop/memory_system.h"
+
+namespace zorv::testing {
+
+port::DescriptorResult MemoryAppleEvents::createDesc(port::FourCharCode type,
+                                                     const std::vector<std::uint8_t>& data) {
+  log_.add("AECreateDesc type=" + std::to_string(type) + " size=" + std::to_string(data.size()));
+  if (auto f = failures.find("AECreateDesc"); f != failures.end()) return {f->second, 0};
+  live.insert(next_);
+  return {port::kSuccess, next_++};
+}
+
+port::DescriptorResult MemoryAppleEvents::createAppleEvent(port::FourCharCode eventClass,
+                                                           port::FourCharCode eventID,
+                                                           port::DescriptorId target,
+                                                           std::int16_t returnID,
+                                                           std::int32_t transactionID) {
+  log_.add("AECreateAppleEvent class=" + std::to_string(eventClass) +
+           " id=" + std::to_string(eventID) + " target=" + std::to_string(target) +
+           " return=" + std::to_string(returnID) + " transaction=" + std::to_string(transactionID));
+  if (auto f = failures.find("AECreateAppleEvent"); f != failures.end()) return {f->second, 0};
+  live.insert(next_);
+  return {port::kSuccess, next_++};
+}
+
+port::Status MemoryAppleEvents::sendMessage(port::DescriptorId event, port::DescriptorId& reply,
+                                            std::int32_t sendMode, std::int64_t timeoutTicks) {
+  log_.add("AESendMessage event=" + std::to_string(event) + " mode=" + std::to_string(sendMode) +
+           " timeout=" + std::to_string(timeoutTicks));
+  reply = 0;
+  if (auto f = failures.find("AESendMessage"); f != failures.end()) return f->second;
+  return port::kSuccess;
+}
+
+port::Status MemoryAppleEvents::disposeDesc(port::DescriptorId descriptor) {
+  log_.add("AEDisposeDesc " + std::to_string(descriptor));
+  live.erase(descriptor);
+  return port::kSuccess;
+}
+
+std::optional<port::PlatformError> MemoryTask::launch() {
+  log_.add("task: launch " + launchPath_.value_or(""));
+  return launchError;
+}
+
+std::shared_ptr<port::Task> MemoryTasks::createTask() {
+  auto task = std::make_shared<MemoryTask>(log_);
+  task->launchError = launchError;
+  created.push_back(task);
+  return task;
+}
+
+std::optional<port::PlatformError> MemoryFiles::writeAtomically(const std::string& path,
+                                                                const std::string& contents) {
+  log_.add("file: write " + path);
+  if (writeError) return writeError;
+  files[path] = contents;
+  return std::nullopt;
+}
+
+}  // namespace zorv::testing

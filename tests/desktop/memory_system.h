@@ -1,0 +1,100 @@
+#pragma once
+// In-memory system services: Apple-event style requests, child processes and
+// files. Outcomes are chosen by the test; every call is recorded.
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "desktop/event_log.h"
+#include "port/apple_events.h"
+#include "port/tasks.h"
+
+namespace zorv::testing {
+
+class MemoryAppleEvents : public port::AppleEvents {
+ public:
+  explicit MemoryAppleEvents(EventLog& log) : log_(log) {}
+  port::DescriptorResult createDesc(port::FourCharCode type,
+                                    const std::vector<std::uint8_t>& data) override;
+  port::DescriptorResult createAppleEvent(port::FourCharCode eventClass, port::FourCharCode eventID,
+                                          port::DescriptorId target, std::int16_t returnID,
+                                          std::int32_t transactionID) override;
+  port::Status sendMessage(port::DescriptorId event, port::DescriptorId& reply,
+                           std::int32_t sendMode, std::int64_t timeoutTicks) override;
+  port::Status disposeDesc(port::DescriptorId descriptor) override;
+
+  // Forced statuses by call name: "AECreateDesc", "AECreateAppleEvent", "AESendMessage".
+  std::map<std::string, port::Status> failures;
+  std::set<port::DescriptorId> live;  // created and not disposed
+
+ private:
+  EventLog& log_;
+  port::DescriptorId next_ = 1;
+};
+
+// A child that does not run: it records how it was configured and what was
+// asked of it; its output is what the test puts in its pipes.
+class MemoryPipe : public port::Pipe {
+ public:
+  std::vector<std::uint8_t> contents;
+  std::vector<std::uint8_t> readDataToEndOfFile() override { return std::exchange(contents, {}); }
+};
+
+class MemoryTask : public port::Task {
+ public:
+  explicit MemoryTask(EventLog& log) : log_(log) {}
+  void setLaunchPath(const std::string& path) override { launchPath_ = path; }
+  void setArguments(const std::vector<std::string>& arguments) override { arguments_ = arguments; }
+  void setEnvironment(const std::map<std::string, std::string>& environment) override {
+    environment_ = environment;
+  }
+  void setStandardError(std::shared_ptr<port::Pipe> pipe) override { stderr_ = pipe; }
+  void setStandardOutput(std::shared_ptr<port::Pipe> pipe) override { stdout_ = pipe; }
+  std::optional<port::PlatformError> launch() override;
+  void waitUntilExit() override { log_.add("task: wait " + launchPath_.value_or("")); }
+  void terminate() override { log_.add("task: terminate " + launchPath_.value_or("")); }
+  std::optional<std::string> launchPath() const override { return launchPath_; }
+  std::string description() const override { return "<MemoryTask>"; }
+
+  std::optional<port::PlatformError> launchError;
+  std::optional<std::string> launchPath_;
+  std::vector<std::string> arguments_;
+  std::optional<std::map<std::string, std::string>> environment_;
+  std::shared_ptr<port::Pipe> stderr_;
+  std::shared_ptr<port::Pipe> stdout_;
+
+ private:
+  EventLog& log_;
+};
+
+class MemoryTasks : public port::Tasks {
+ public:
+  explicit MemoryTasks(EventLog& log) : log_(log) {}
+  std::shared_ptr<port::Task> createTask() override;
+  std::shared_ptr<port::Pipe> createPipe() override { return std::make_shared<MemoryPipe>(); }
+  std::vector<std::shared_ptr<MemoryTask>> created;
+  std::optional<port::PlatformError> launchError;
+
+ private:
+  EventLog& log_;
+};
+
+class MemoryFiles : public port::Files {
+ public:
+  explicit MemoryFiles(EventLog& log) : log_(log) {}
+  std::string temporaryDirectory() override { return "/tmp/memory-desktop/"; }
+  std::optional<port::PlatformError> writeAtomically(const std::string& path,
+                                                     const std::string& contents) override;
+  std::map<std::string, std::string> files;
+  std::optional<port::PlatformError> writeError;
+
+ private:
+  EventLog& log_;
+};
+
+}  // namespace zorv::testing

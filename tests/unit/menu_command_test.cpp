@@ -1,0 +1,176 @@
+// `menuCommand`: path resolution against the frontmost application's menu tree,
+// the reports, and the permission check.
+
+#include <gmock/gmock.h>
+
+#include "desktop/menu_builder.h"
+#include "unit/helper_fixture.h"
+
+namespace zorv::testing {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+constexpr port::Pid kEditor = 42;
+
+std::string request(const std::string& title) {
+  return R"({"menuCommand":{"info":{"menuTitle":")" + title + R"("}}})";
+}
+
+class MenuCommand : public HelperOnMemoryDesktop {
+ protected:
+  BuiltMenu menu;
+
+  void SetUp() override {
+    desktop.workspace.launch(kEditor, "Editor", "org.example.Editor");
+    menu = installMenuBar(
+        desktop.accessibility, kEditor,
+        {
+            {.title = "Editor", .items = {{.title = "About Editor"}}},
+            {.title = "File",
+             .items = {{.title = "Open"},
+                       {.title = "Export", .items = {{.title = "PDF"}, {.title = "Save"}}},
+                       {.title = "Save"},
+                       {.title = "Print", .enabled = false}}},
+            {.title = "Edit", .items = {{.title = "Find", .items = {{.title = "PDF"}}}}},
+            {.title = "", .items = {{.title = "Hidden"}}},
+        });
+    desktop.workspace.activate(kEditor);
+    launch();
+  }
+
+  std::vector<std::string> pressed() const { return desktop.log.withPrefix("AXPress "); }
+};
+
+TEST_F(MenuCommand, DescendsThePathAndPressesTheLastItem) {
+  run(request("File -> Export -> PDF"));
+  EXPECT_THAT(pressed(), ElementsAre("AXMenuItem \"PDF\""));
+  EXPECT_THAT(out(), ElementsAre("in helper", "File -> Export -> PDF"));
+  EXPECT_THAT(notificationTitles(), IsEmpty());
+}
+
+TEST_F(MenuCommand, DropsEmptyPiecesAndTrimsNames) {
+  run(request("File->->Save"));
+  run(request("  File\\t->\\n Save  "));
+  // Each found the direct child "Save" of File, not the deeper one under Export.
+  ASSERT_THAT(pressed(), ElementsAre("AXMenuItem \"Save\"", "AXMenuItem \"Save\""));
+  EXPECT_THAT(notificationTitles(), IsEmpty());
+}
+
+TEST_F(MenuCommand, APieceOfSpacesBecomesAnEmptyName) {
+  // " -> File": the space survives the drop and trims to an empty name, which
+  // matches the top-level entry without a title.
+  run(request(" -> File"));
+  EXPECT_THAT(notificationTitles(),
+              ElementsAre("Failed to find the menu named 'File' or it is currently unavailable."));
+
+  desktop.userNotifications.delivered.clear();
+  run(request(" -> Hidden"));
+  EXPECT_THAT(pressed(), ElementsAre("AXMenuItem \"Hidden\""));
+}
+
+TEST_F(MenuCommand, ThisAppIsReplacedOnlyAsAWholeName) {
+  run(request("ThisApp -> About Editor"));
+  EXPECT_THAT(pressed(), ElementsAre("AXMenuItem \"About Editor\""));
+
+  run(request("ThisApp Help"));
+  EXPECT_THAT(notificationTitles(),
+              ElementsAre("Failed to find the menu named 'ThisApp Help' or it is currently "
+                          "unavailable."));
+}
+
+TEST_F(MenuCommand, ThisAppStaysWhenTheApplicationHasNoName) {
+  desktop.workspace.quit(kEditor);
+  desktop.workspace.launch(kEditor, std::nullopt);
+  desktop.workspace.activate(kEditor);
+  run(request("ThisApp"));
+  EXPECT_THAT(
+      notificationTitles(),
+      ElementsAre("Failed to find the menu named 'ThisApp' or it is currently unavailable."));
+}
+
+TEST_F(MenuCommand, TakesTheFirstDeeperMatchInCollectionOrder) {
+  // "PDF" is under File > Export and under Edit > Find: File's subtree comes first.
+  const auto pdfs = menu.findAll("PDF");
+  ASSERT_EQ(pdfs.size(), 2u);
+  run(request("PDF"));
+  EXPECT_THAT(pdfs[0]->performed, ElementsAre("AXPress"));
+  EXPECT_THAT(pdfs[1]->performed, IsEmpty());
+
+  run(request("Edit -> PDF"));
+  EXPECT_THAT(pdfs[1]->performed, ElementsAre("AXPress"));
+}
+
+TEST_F(MenuCommand, ANameNotFoundIsReportedAndNothingPressed) {
+  run(request("File -> Import"));
+  EXPECT_THAT(pressed(), IsEmpty());
+  EXPECT_THAT(
+      notificationTitles(),
+      ElementsAre("Failed to find the menu named 'Import' or it is currently unavailable."));
+  EXPECT_FALSE(desktop.userNotifications.delivered[0].content.subtitle.has_value());
+  EXPECT_THAT(out(), ElementsAre("in helper", "File -> Import"));
+}
+
+TEST_F(MenuCommand, ADisabledItemIsNotInTheTree) {
+  run(request("File -> Print"));
+  EXPECT_THAT(pressed(), IsEmpty());
+  EXPECT_THAT(notificationTitles(),
+              ElementsAre("Failed to find the menu named 'Print' or it is currently unavailable."));
+}
+
+TEST_F(MenuCommand, NamesCompareCaseSensitivelyUnderCanonicalEquivalence) {
+  run(request("file -> Open"));
+  EXPECT_THAT(pressed(), IsEmpty());
+  desktop.userNotifications.delivered.clear();
+
+  menu.find("Open")->attributes["AXTitle"] = std::string("Caf\xC3\xA9");
+  run(request("File -> Cafe\xCC\x81"));
+  EXPECT_THAT(pressed(), ElementsAre("AXMenuItem \"Caf\xC3\xA9\""));
+}
+
+TEST_F(MenuCommand, AnEmptyPathPressesNothingAndReportsNothing) {
+  run(request(""));
+  run(request("->->"));
+  EXPECT_THAT(pressed(), IsEmpty());
+  EXPECT_THAT(notificationTitles(), IsEmpty());
+}
+
+TEST_F(MenuCommand, AnItemDisabledByTheTimeItIsPressedIsLeftAlone) {
+  auto open = menu.find("Open");
+  open->attributes["AXEnabled"] = false;
+  open->nextValues["AXEnabled"] = {true};  // enabled while the tree is read
+  run(request("File -> Open"));
+  EXPECT_THAT(open->performed, IsEmpty());
+  EXPECT_THAT(notificationTitles(), IsEmpty());
+}
+
+TEST_F(MenuCommand, NoFrontmostApplicationGivesReportA) {
+  desktop.workspace.quit(kEditor);
+  run(request("File"));
+  const std::string text = "Failed to get the frontmost application's menu.";
+  EXPECT_THAT(notificationTitles(), ElementsAre(text));
+  EXPECT_THAT(out(), ElementsAre("in helper", "File", text));
+}
+
+TEST_F(MenuCommand, AnUnreadableMenuBarGivesReportAWithItsErrorLine) {
+  desktop.accessibility.application(kEditor)->readErrors["AXMenuBar"] = kAXErrorAPIDisabled;
+  run(request("File"));
+  const std::string text = "Failed to get the frontmost application's menu.";
+  EXPECT_THAT(out(), ElementsAre("in helper", "File", "error: AXError.APIDisabled.", text));
+  EXPECT_THAT(notificationTitles(), ElementsAre(text));
+}
+
+TEST_F(MenuCommand, WithoutPermissionTerminatesBeforeTouchingAnyMenu) {
+  desktop.accessibility.trusted = false;
+  const int readsBefore = desktop.accessibility.totalAttributeReads();
+  run(request("File -> Open"));
+  EXPECT_THAT(desktop.log.withPrefix("log: "),
+              ElementsAre("No accessibility API permission, exiting"));
+  EXPECT_TRUE(desktop.application.terminated());
+  EXPECT_EQ(desktop.accessibility.totalAttributeReads(), readsBefore);
+  EXPECT_THAT(pressed(), IsEmpty());
+}
+
+}  // namespace
+}  // namespace zorv::testing

@@ -1,0 +1,74 @@
+// The two user-facing reporters.
+
+#include <gmock/gmock.h>
+
+#include <set>
+
+#include "desktop/memory_desktop.h"
+#include "helper/reporters.h"
+
+namespace zorv::testing {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+class Reporters : public ::testing::Test {
+ protected:
+  MemoryDesktop desktop;
+  helper::Reporter reporter{desktop.platform()};
+};
+
+TEST_F(Reporters, ANotificationAsksForAuthorizationThenAddsARequest) {
+  reporter.postUserNotification("Failed to execute file", "No such file");
+  // Nothing is added before the authorization answer arrives on its queue.
+  EXPECT_THAT(desktop.userNotifications.delivered, IsEmpty());
+  EXPECT_THAT(desktop.userNotifications.authorizationRequests, ElementsAre(70u));
+  desktop.settle();
+  ASSERT_EQ(desktop.userNotifications.delivered.size(), 1u);
+  const auto& request = desktop.userNotifications.delivered[0];
+  EXPECT_EQ(request.content.title, "Failed to execute file");
+  EXPECT_EQ(request.content.subtitle, "No such file");
+  EXPECT_TRUE(request.content.defaultSound);
+  EXPECT_EQ(request.identifier.size(), 36u);
+}
+
+TEST_F(Reporters, WithoutSubtitleThereIsNoSubtitleAtAll) {
+  reporter.postUserNotification("Failed to get the frontmost application's menu.", std::nullopt);
+  desktop.settle();
+  ASSERT_EQ(desktop.userNotifications.delivered.size(), 1u);
+  EXPECT_FALSE(desktop.userNotifications.delivered[0].content.subtitle.has_value());
+}
+
+TEST_F(Reporters, ARefusedAuthorizationStillAddsTheRequest) {
+  desktop.userNotifications.grantAuthorization = false;
+  reporter.postUserNotification("title", std::nullopt);
+  desktop.settle();
+  EXPECT_EQ(desktop.userNotifications.delivered.size(), 1u);
+}
+
+TEST_F(Reporters, IdenticalReportsAreSeparateNotifications) {
+  reporter.postUserNotification("same", "text");
+  reporter.postUserNotification("same", "text");
+  desktop.settle();
+  ASSERT_EQ(desktop.userNotifications.delivered.size(), 2u);
+  EXPECT_NE(desktop.userNotifications.delivered[0].identifier,
+            desktop.userNotifications.delivered[1].identifier);
+  EXPECT_THAT(desktop.userNotifications.authorizationRequests, ElementsAre(70u, 70u));
+}
+
+TEST_F(Reporters, AnAlertIsShownLaterOnTheMainQueue) {
+  reporter.showAlert("Unrecognized action", "You may need to upgrade the helper.");
+  EXPECT_THAT(desktop.alerts.shown, IsEmpty());
+  EXPECT_EQ(desktop.dispatch.pendingMain(), 1u);
+  desktop.dispatch.drainMain();
+  ASSERT_EQ(desktop.alerts.shown.size(), 1u);
+  const auto& alert = desktop.alerts.shown[0];
+  EXPECT_EQ(alert.style, port::AlertStyle::critical);
+  EXPECT_EQ(alert.messageText, "Unrecognized action");
+  EXPECT_EQ(alert.informativeText, "You may need to upgrade the helper.");
+  EXPECT_THAT(alert.buttons, ElementsAre("Cancel"));
+}
+
+}  // namespace
+}  // namespace zorv::testing
