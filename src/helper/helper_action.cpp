@@ -4,11 +4,10 @@
 
 #include <algorithm>
 #include <array>
-#include <cmath>
 #include <exception>
 #include <limits>
 #include <nlohmann/json.hpp>
-#include <type_traits>
+#include <utility>
 
 #include "support/unicode.h"
 
@@ -30,57 +29,179 @@ struct Failure {
   std::string description;
 };
 
-// Raised from the parser callback, so that a too-deep document is abandoned
-// before its tree exists.
-struct TooDeep {};
+// The value of a JSON number text when it is an integer in the signed 64-bit
+// range, however it is spelled ("36", "36.0", "3.6e1"). Worked out from the
+// digits: going through a double would round -9223372036854775809 into range.
+std::optional<std::int64_t> exactInteger(std::string_view text) {
+  const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+  std::size_t at = 0;
+  const bool negative = at < text.size() && text[at] == '-';
+  if (negative) ++at;
+  // The value is digits x 10^exponent.
+  std::string digits;
+  std::int64_t exponent = 0;
+  for (; at < text.size() && isDigit(text[at]); ++at) digits += text[at];
+  if (at < text.size() && text[at] == '.') {
+    for (++at; at < text.size() && isDigit(text[at]); ++at) {
+      digits += text[at];
+      --exponent;
+    }
+  }
+  if (at < text.size() && (text[at] == 'e' || text[at] == 'E')) {
+    ++at;
+    const bool negativeExponent = at < text.size() && text[at] == '-';
+    if (at < text.size() && (text[at] == '-' || text[at] == '+')) ++at;
+    // Saturates: anything this large is out of range either way.
+    constexpr std::int64_t kExponentCap = 1'000'000'000;
+    std::int64_t written = 0;
+    for (; at < text.size() && isDigit(text[at]); ++at) {
+      written = std::min(written * 10 + (text[at] - '0'), kExponentCap);
+    }
+    exponent += negativeExponent ? -written : written;
+  }
+  const std::size_t firstSignificant = digits.find_first_not_of('0');
+  if (firstSignificant == std::string::npos) return 0;
+  digits.erase(0, firstSignificant);
+  while (exponent < 0 && digits.back() == '0') {
+    digits.pop_back();
+    ++exponent;
+  }
+  if (exponent < 0) return std::nullopt;  // a fraction is left
+  constexpr std::size_t kMaxDigits = 19;  // 2^63 has 19 digits
+  if (digits.size() > kMaxDigits ||
+      exponent > static_cast<std::int64_t>(kMaxDigits - digits.size())) {
+    return std::nullopt;
+  }
+  digits.append(static_cast<std::size_t>(exponent), '0');
+  std::uint64_t magnitude = 0;
+  for (const char digit : digits) {
+    magnitude = magnitude * 10 + static_cast<std::uint64_t>(digit - '0');
+  }
+  constexpr auto kMaxPositive =
+      static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
+  if (!negative) {
+    if (magnitude > kMaxPositive) return std::nullopt;
+    return static_cast<std::int64_t>(magnitude);
+  }
+  if (magnitude > kMaxPositive + 1) return std::nullopt;
+  if (magnitude == kMaxPositive + 1) return std::numeric_limits<std::int64_t>::min();
+  return -static_cast<std::int64_t>(magnitude);
+}
+
+// Builds the document tree from the parser's events. It refuses to open a
+// container beyond the depth limit, so a hostile document stops there and no
+// deep tree is ever built; and it stores every number with an integral value in
+// the signed 64-bit range as an integer, so that only such numbers are integers.
+class DocumentBuilder {
+ public:
+  bool null() { return put(nullptr); }
+  bool boolean(bool value) { return put(value); }
+  bool number_integer(Json::number_integer_t value) { return put(value); }
+  bool number_unsigned(Json::number_unsigned_t value) { return put(value); }
+  bool number_float(Json::number_float_t value, const Json::string_t& text) {
+    if (const std::optional<std::int64_t> integer = exactInteger(text)) return put(*integer);
+    return put(value);
+  }
+  bool string(Json::string_t& value) { return put(std::move(value)); }
+  // The JSON text parser never reports binary values.
+  bool binary(Json::binary_t&) { return false; }
+  bool start_object(std::size_t) { return open(Json::object()); }
+  bool key(Json::string_t& name) {
+    key_ = std::move(name);
+    return true;
+  }
+  bool end_object() { return close(); }
+  bool start_array(std::size_t) { return open(Json::array()); }
+  bool end_array() { return close(); }
+  bool parse_error(std::size_t, const std::string&, const Json::exception& error) {
+    error_ = error.what();
+    return false;
+  }
+
+  // The tree, or a Failure saying why there is none.
+  Json take(bool parsed) {
+    if (tooDeep_) {
+      throw Failure{"The document is nested deeper than " + std::to_string(kMaxDocumentDepth) +
+                    " levels."};
+    }
+    if (!parsed) throw Failure{error_.empty() ? "The document is not valid JSON." : error_};
+    return std::move(root_);
+  }
+
+ private:
+  bool put(Json&& value) {
+    place(std::move(value));
+    return true;
+  }
+
+  // Stores `value` in the innermost open container (or as the root) and
+  // returns where it now lives.
+  Json& place(Json&& value) {
+    if (open_.empty()) {
+      root_ = std::move(value);
+      return root_;
+    }
+    Json& parent = *open_.back();
+    if (parent.is_array()) {
+      parent.push_back(std::move(value));
+      return parent.back();
+    }
+    // A repeated member name keeps its last value.
+    Json& member = parent[key_];
+    member = std::move(value);
+    return member;
+  }
+
+  bool open(Json&& container) {
+    if (open_.size() >= static_cast<std::size_t>(kMaxDocumentDepth)) {
+      tooDeep_ = true;
+      return false;
+    }
+    // Pointers stay valid: a container's parent gains no element while it is open.
+    open_.push_back(&place(std::move(container)));
+    return true;
+  }
+
+  bool close() {
+    open_.pop_back();
+    return true;
+  }
+
+  Json root_;
+  std::vector<Json*> open_;
+  std::string key_;
+  std::string error_;
+  bool tooDeep_ = false;
+};
 
 Json parseDocument(std::string_view text) {
   if (text.size() > kMaxDocumentBytes) {
     throw Failure{"The document is longer than " + std::to_string(kMaxDocumentBytes) + " bytes."};
   }
-  const Json::parser_callback_t limitDepth = [](int depth, Json::parse_event_t event, Json&) {
-    // `depth` counts the containers around the one being opened.
-    const bool opens =
-        event == Json::parse_event_t::object_start || event == Json::parse_event_t::array_start;
-    if (opens && depth >= kMaxDocumentDepth) throw TooDeep{};
-    return true;
-  };
-  try {
-    return Json::parse(text.begin(), text.end(), limitDepth);
-  } catch (const TooDeep&) {
-    throw Failure{"The document is nested deeper than " + std::to_string(kMaxDocumentDepth) +
-                  " levels."};
-  } catch (const Json::exception& error) {
-    throw Failure{error.what()};
+  // A raw NUL is never valid JSON, but the parser takes it for the end of the
+  // input and would accept "{...}\0anything".
+  if (text.find('\0') != std::string_view::npos) {
+    throw Failure{"The document contains a NUL character."};
   }
+  DocumentBuilder builder;
+  const bool parsed = Json::sax_parse(text.begin(), text.end(), &builder);
+  return builder.take(parsed);
 }
 
-// Accepts any JSON number whose value is an integer in the signed 64-bit range,
-// however it was written (36, 36.0, 3.6e1).
+// Numbers that hold an integral value in range were stored as integers while
+// parsing; everything else (1.5, 1e300, 2^63) is not a signed 64-bit integer.
 std::optional<std::int64_t> signed64(const Json& value) {
-  switch (value.type()) {
-    case Json::value_t::number_integer:
-      return *value.get_ptr<const Json::number_integer_t*>();
-    case Json::value_t::number_unsigned: {
-      const auto number = *value.get_ptr<const Json::number_unsigned_t*>();
-      if (number > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
-        return std::nullopt;
-      }
-      return static_cast<std::int64_t>(number);
-    }
-    case Json::value_t::number_float: {
-      const double number = *value.get_ptr<const Json::number_float_t*>();
-      // 2^63 is exact as a double, so the range [-2^63, 2^63) is tested without rounding.
-      constexpr double kBound = 9223372036854775808.0;
-      if (!std::isfinite(number) || std::trunc(number) != number || number < -kBound ||
-          number >= kBound) {
-        return std::nullopt;
-      }
-      return static_cast<std::int64_t>(number);
-    }
-    default:
-      return std::nullopt;
+  if (value.is_number_integer() && !value.is_number_unsigned()) {
+    return *value.get_ptr<const Json::number_integer_t*>();
   }
+  if (value.is_number_unsigned()) {
+    const auto number = *value.get_ptr<const Json::number_unsigned_t*>();
+    if (number > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
+      return std::nullopt;
+    }
+    return static_cast<std::int64_t>(number);
+  }
+  return std::nullopt;
 }
 
 // The members of one object of the document, read by name. `path` names the
