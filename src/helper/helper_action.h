@@ -3,9 +3,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -14,7 +16,7 @@ namespace zorv::helper {
 // A URL that parsed; its text is kept as given.
 class URL {
  public:
-  // Absent when `text` is not in URL syntax.
+  // Absent when `text` is empty or not a URI reference (absolute or relative).
   static std::optional<URL> parse(std::string_view text);
   const std::string& absoluteString() const { return text_; }
 
@@ -26,7 +28,8 @@ class URL {
 struct HelperAction {
   struct MenuCommandInfo {
     std::string menuTitle;
-    bool operator==(const MenuCommandInfo& other) const { return menuTitle == other.menuTitle; }
+    // Titles compare exactly, case-sensitively, under Unicode canonical equivalence.
+    bool operator==(const MenuCommandInfo& other) const;
   };
 
   struct Menu {
@@ -65,8 +68,9 @@ struct HelperAction {
   std::string_view caseName() const;
 };
 
-// Why a document did not decode. Only `invalidNumberOfKeys` has a text of the
-// helper's own; the others carry the parser's.
+// Why a document did not decode. Only the key-count failure has a fixed text
+// (kInvalidNumberOfKeys); the others carry the JSON parser's message or name the
+// member that was missing or of the wrong type. Nobody shows them to the user.
 struct DecodingError {
   std::string description;
 };
@@ -75,25 +79,28 @@ inline constexpr std::string_view kInvalidNumberOfKeys =
     "Invalid number of keys found, expected one.";
 
 // Limits against hostile documents. Real requests are a few hundred bytes and
-// three levels deep.
+// three levels deep. Depth counts arrays and objects inside one another, the
+// top-level object being level 1.
 inline constexpr std::size_t kMaxDocumentBytes = 1 << 20;
 inline constexpr int kMaxDocumentDepth = 64;
 
-// Decodes one JSON document; never throws.
-std::variant<HelperAction, DecodingError> decodeHelperActionDocument(std::string_view json);
+// Decodes one JSON document (UTF-8); never throws.
+std::variant<HelperAction, DecodingError> decodeHelperActionDocument(
+    std::string_view json) noexcept;
 
-// Writes the document a sender posts for `action`.
+// Writes the document a sender posts for `action`: compact, keys in a fixed
+// order, absent optionals left out. Invalid UTF-8 in a text is written as U+FFFD.
 std::string encodeHelperAction(const HelperAction& action);
 
+// The same pair for the `info` object of a menu command alone.
 std::string encodeMenuCommandInfo(const HelperAction::MenuCommandInfo& info);
 std::variant<HelperAction::MenuCommandInfo, DecodingError> decodeMenuCommandInfo(
-    std::string_view json);
+    std::string_view json) noexcept;
 
 }  // namespace zorv::helper
 
 template <>
 struct std::hash<zorv::helper::HelperAction::MenuCommandInfo> {
-  std::size_t operator()(const zorv::helper::HelperAction::MenuCommandInfo& info) const noexcept {
-    return std::hash<std::string>{}(info.menuTitle);
-  }
+  // Hashes the canonical form, so that titles equal under == hash alike.
+  std::size_t operator()(const zorv::helper::HelperAction::MenuCommandInfo& info) const;
 };
