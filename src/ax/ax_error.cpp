@@ -2,7 +2,7 @@
 
 namespace zorv::ax {
 
-std::string_view axErrorName(port::Status code) {
+std::string_view axErrorName(port::StatusCode code) {
   switch (code) {
     case ax_error::success:
       return "Success";
@@ -41,7 +41,7 @@ std::string_view axErrorName(port::Status code) {
   }
 }
 
-std::string axErrorDescription(port::Status code) {
+std::string axErrorDescription(port::StatusCode code) {
   return "AXError." + std::string(axErrorName(code));
 }
 

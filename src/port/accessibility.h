@@ -16,7 +16,7 @@ namespace zorv::port {
 // The result of a call that yields a value: the code, and the value when the code is 0.
 template <class T>
 struct AXResult {
-  Status code = kSuccess;
+  StatusCode code = kSuccess;
   T value{};
   bool ok() const { return code == kSuccess; }
 };
@@ -25,17 +25,17 @@ struct AXResult {
 // run loop holds the source, and receives the reference constant given at
 // registration. `info` is the notification's information dictionary, when the
 // observer was created with the information form and the platform supplied one.
-using AXObserverCallback = std::function<void(const ElementRef& element,
-                                              const std::string& notification, void* refcon,
-                                              const std::optional<Dictionary>& info)>;
+using AXObserverCallback =
+    std::function<void(const ElementRef& element, const std::string& notification, void* refcon,
+                       const std::optional<Dictionary>& info)>;
 
 class AXObserver {
  public:
   virtual ~AXObserver() = default;
-  virtual Status addNotification(const ElementRef& element, const std::string& notification,
-                                 void* refcon) = 0;
-  virtual Status removeNotification(const ElementRef& element,
-                                    const std::string& notification) = 0;
+  virtual StatusCode addNotification(const ElementRef& element, const std::string& notification,
+                                     void* refcon) = 0;
+  virtual StatusCode removeNotification(const ElementRef& element,
+                                        const std::string& notification) = 0;
   // Attaches the observer's run-loop source to the calling thread's run loop
   // (default mode), or detaches it.
   virtual void addRunLoopSource() = 0;
@@ -63,8 +63,8 @@ class Accessibility {
                                                         const std::string& attribute) = 0;
   virtual AXResult<bool> isAttributeSettable(const ElementRef& element,
                                              const std::string& attribute) = 0;
-  virtual Status setAttributeValue(const ElementRef& element, const std::string& attribute,
-                                   const Value& value) = 0;
+  virtual StatusCode setAttributeValue(const ElementRef& element, const std::string& attribute,
+                                       const Value& value) = 0;
   // One entry per requested name, in order; a failed read is an ErrorValue entry.
   virtual AXResult<Array> copyMultipleAttributeValues(const ElementRef& element,
                                                       const std::vector<std::string>& attributes,
@@ -79,10 +79,10 @@ class Accessibility {
   virtual AXResult<std::vector<std::string>> copyActionNames(const ElementRef& element) = 0;
   virtual AXResult<std::string> copyActionDescription(const ElementRef& element,
                                                       const std::string& action) = 0;
-  virtual Status performAction(const ElementRef& element, const std::string& action) = 0;
+  virtual StatusCode performAction(const ElementRef& element, const std::string& action) = 0;
 
   virtual AXResult<Pid> getPid(const ElementRef& element) = 0;
-  virtual Status setMessagingTimeout(const ElementRef& element, float seconds) = 0;
+  virtual StatusCode setMessagingTimeout(const ElementRef& element, float seconds) = 0;
   virtual AXResult<ElementRef> copyElementAtPosition(const ElementRef& element, float x,
                                                      float y) = 0;
 

@@ -20,7 +20,7 @@ constexpr FourCharCode fourCharCode(const char (&code)[5]) {
 using DescriptorId = std::uint64_t;
 
 struct DescriptorResult {
-  Status status = kSuccess;
+  StatusCode status = kSuccess;
   DescriptorId descriptor = 0;
 };
 
@@ -36,9 +36,9 @@ class AppleEvents {
                                             DescriptorId target, std::int16_t returnID,
                                             std::int32_t transactionID) = 0;
   // `reply` receives a descriptor to dispose (the null descriptor when none).
-  virtual Status sendMessage(DescriptorId event, DescriptorId& reply, std::int32_t sendMode,
-                             std::int64_t timeoutTicks) = 0;
-  virtual Status disposeDesc(DescriptorId descriptor) = 0;
+  virtual StatusCode sendMessage(DescriptorId event, DescriptorId& reply, std::int32_t sendMode,
+                                 std::int64_t timeoutTicks) = 0;
+  virtual StatusCode disposeDesc(DescriptorId descriptor) = 0;
 };
 
 }  // namespace zorv::port

@@ -55,7 +55,7 @@ enum class KeyAction : std::uint16_t { down = 0, up = 1, autoKey = 2, display = 
 inline constexpr std::uint32_t kKeyTranslateNoDeadKeysMask = 1;
 
 struct KeyTranslation {
-  Status status = kSuccess;
+  StatusCode status = kSuccess;
   std::u16string text;  // at most `maxLength` UTF-16 code units
 };
 
@@ -75,7 +75,7 @@ class TextInputSources {
   // Absent when the source has no such property.
   virtual std::optional<PropertyValue> getInputSourceProperty(const InputSourceRef& source,
                                                               InputSourceProperty property) = 0;
-  virtual Status selectInputSource(const InputSourceRef& source) = 0;
+  virtual StatusCode selectInputSource(const InputSourceRef& source) = 0;
 
   virtual std::uint32_t keyboardType() = 0;
   // `deadKeyState` is read and updated as the platform does.

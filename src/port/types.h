@@ -10,8 +10,8 @@ using Pid = std::int32_t;
 
 // A platform status code (accessibility result codes, OS statuses): always a signed
 // 32-bit integer so that every backend reports the same numbers.
-using Status = std::int32_t;
+using StatusCode = std::int32_t;
 
-inline constexpr Status kSuccess = 0;
+inline constexpr StatusCode kSuccess = 0;
 
 }  // namespace zorv::port

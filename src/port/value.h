@@ -55,7 +55,7 @@ struct Range {
 };
 // A boxed accessibility result code (an attribute whose value is an error).
 struct ErrorValue {
-  Status code = 0;
+  StatusCode code = 0;
   bool operator==(const ErrorValue&) const = default;
 };
 // A number as the platform stores it: integral or floating.
@@ -81,8 +81,8 @@ struct Value {
 
   Value() : kind(OtherObject{}) {}
   template <class T>
-    requires std::is_constructible_v<Kind, T&&>
-  Value(T&& v) : kind(std::forward<T>(v)) {}  // NOLINT: implicit on purpose
+  requires std::is_constructible_v<Kind, T&&> Value(T&& v)
+      : kind(std::forward<T>(v)) {}  // NOLINT: implicit on purpose
   Value(const char* s) : kind(std::string(s)) {}
 
   template <class T>

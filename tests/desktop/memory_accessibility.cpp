@@ -50,8 +50,8 @@ class MemoryAccessibility::Observer : public port::AXObserver {
     list.erase(std::remove(list.begin(), list.end(), this), list.end());
   }
 
-  port::Status addNotification(const port::ElementRef& element, const std::string& notification,
-                               void* refcon) override {
+  port::StatusCode addNotification(const port::ElementRef& element, const std::string& notification,
+                                   void* refcon) override {
     owner_.log_.add("AXObserverAddNotification " + notification + " " + element->description());
     auto forced = owner_.addNotificationResults.find(notification);
     if (forced != owner_.addNotificationResults.end()) return forced->second;
@@ -63,8 +63,8 @@ class MemoryAccessibility::Observer : public port::AXObserver {
     registrations_.push_back({element, notification, refcon});
     return port::kSuccess;
   }
-  port::Status removeNotification(const port::ElementRef& element,
-                                  const std::string& notification) override {
+  port::StatusCode removeNotification(const port::ElementRef& element,
+                                      const std::string& notification) override {
     owner_.log_.add("AXObserverRemoveNotification " + notification + " " + element->description());
     auto it = std::find_if(registrations_.begin(), registrations_.end(), [&](const auto& r) {
       return r.notification == notification && port::sameElement(r.element, element);
@@ -223,9 +223,9 @@ port::AXResult<bool> MemoryAccessibility::isAttributeSettable(const port::Elemen
   return {port::kSuccess, n->writeResults.contains(attribute)};
 }
 
-port::Status MemoryAccessibility::setAttributeValue(const port::ElementRef& element,
-                                                    const std::string& attribute,
-                                                    const port::Value& value) {
+port::StatusCode MemoryAccessibility::setAttributeValue(const port::ElementRef& element,
+                                                        const std::string& attribute,
+                                                        const port::Value& value) {
   auto n = node(element);
   log_.add("AXUIElementSetAttributeValue " + attribute + " " + label(*n));
   if (n->allCallsFail) return *n->allCallsFail;
@@ -280,8 +280,8 @@ port::AXResult<std::string> MemoryAccessibility::copyActionDescription(
   return {port::kSuccess, action == "AXPress" ? "press" : action};
 }
 
-port::Status MemoryAccessibility::performAction(const port::ElementRef& element,
-                                                const std::string& action) {
+port::StatusCode MemoryAccessibility::performAction(const port::ElementRef& element,
+                                                    const std::string& action) {
   auto n = node(element);
   log_.add(action + " " + label(*n));
   if (n->allCallsFail) return *n->allCallsFail;
@@ -296,8 +296,8 @@ port::AXResult<port::Pid> MemoryAccessibility::getPid(const port::ElementRef& el
   return {port::kSuccess, n->pid};
 }
 
-port::Status MemoryAccessibility::setMessagingTimeout(const port::ElementRef& element,
-                                                      float seconds) {
+port::StatusCode MemoryAccessibility::setMessagingTimeout(const port::ElementRef& element,
+                                                          float seconds) {
   auto n = node(element);
   log_.add("AXUIElementSetMessagingTimeout " + std::to_string(seconds));
   return n->allCallsFail.value_or(port::kSuccess);

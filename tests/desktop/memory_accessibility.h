@@ -14,31 +14,31 @@
 
 namespace zorv::testing {
 
-inline constexpr port::Status kAXErrorFailure = -25200;
-inline constexpr port::Status kAXErrorIllegalArgument = -25201;
-inline constexpr port::Status kAXErrorInvalidUIElement = -25202;
-inline constexpr port::Status kAXErrorCannotComplete = -25204;
-inline constexpr port::Status kAXErrorAttributeUnsupported = -25205;
-inline constexpr port::Status kAXErrorActionUnsupported = -25206;
-inline constexpr port::Status kAXErrorNotificationAlreadyRegistered = -25209;
-inline constexpr port::Status kAXErrorNotificationNotRegistered = -25210;
-inline constexpr port::Status kAXErrorAPIDisabled = -25211;
-inline constexpr port::Status kAXErrorNoValue = -25212;
+inline constexpr port::StatusCode kAXErrorFailure = -25200;
+inline constexpr port::StatusCode kAXErrorIllegalArgument = -25201;
+inline constexpr port::StatusCode kAXErrorInvalidUIElement = -25202;
+inline constexpr port::StatusCode kAXErrorCannotComplete = -25204;
+inline constexpr port::StatusCode kAXErrorAttributeUnsupported = -25205;
+inline constexpr port::StatusCode kAXErrorActionUnsupported = -25206;
+inline constexpr port::StatusCode kAXErrorNotificationAlreadyRegistered = -25209;
+inline constexpr port::StatusCode kAXErrorNotificationNotRegistered = -25210;
+inline constexpr port::StatusCode kAXErrorAPIDisabled = -25211;
+inline constexpr port::StatusCode kAXErrorNoValue = -25212;
 
 // One element. Attributes not in `attributes` read as AttributeUnsupported.
 struct AXNode {
   port::Pid pid = -1;
   int serial = 0;
   std::map<std::string, port::Value> attributes;
-  std::map<std::string, port::Status> readErrors;    // forced result of a read
-  std::map<std::string, port::Status> writeResults;  // result of a write
-  std::map<std::string, port::Status> actionResults;
+  std::map<std::string, port::StatusCode> readErrors;    // forced result of a read
+  std::map<std::string, port::StatusCode> writeResults;  // result of a write
+  std::map<std::string, port::StatusCode> actionResults;
   // Values that the next reads return, one per read, before `attributes` applies
   // again (an item that changes between two reads).
   std::map<std::string, std::deque<port::Value>> nextValues;
   std::vector<std::string> performed;  // actions performed on this element
   // Every call on a node with a code here fails with it (a vanished element, say).
-  std::optional<port::Status> allCallsFail;
+  std::optional<port::StatusCode> allCallsFail;
   int attributeReads = 0;
 };
 
@@ -65,8 +65,8 @@ class MemoryAccessibility : public port::Accessibility {
   // application), as the platform would from its run loop.
   void postNotification(const std::shared_ptr<AXNode>& element, const std::string& notification,
                         std::optional<port::Dictionary> info = std::nullopt);
-  std::map<std::string, port::Status> addNotificationResults;  // forced results by name
-  std::optional<port::Status> createObserverResult;            // forced failure
+  std::map<std::string, port::StatusCode> addNotificationResults;  // forced results by name
+  std::optional<port::StatusCode> createObserverResult;            // forced failure
 
   // port::Accessibility
   bool isProcessTrustedWithOptions(bool prompt) override;
@@ -82,8 +82,8 @@ class MemoryAccessibility : public port::Accessibility {
                                                       const std::string& attribute) override;
   port::AXResult<bool> isAttributeSettable(const port::ElementRef& element,
                                            const std::string& attribute) override;
-  port::Status setAttributeValue(const port::ElementRef& element, const std::string& attribute,
-                                 const port::Value& value) override;
+  port::StatusCode setAttributeValue(const port::ElementRef& element, const std::string& attribute,
+                                     const port::Value& value) override;
   port::AXResult<port::Array> copyMultipleAttributeValues(
       const port::ElementRef& element, const std::vector<std::string>& attributes,
       std::uint32_t options) override;
@@ -96,9 +96,10 @@ class MemoryAccessibility : public port::Accessibility {
       const port::ElementRef& element) override;
   port::AXResult<std::string> copyActionDescription(const port::ElementRef& element,
                                                     const std::string& action) override;
-  port::Status performAction(const port::ElementRef& element, const std::string& action) override;
+  port::StatusCode performAction(const port::ElementRef& element,
+                                 const std::string& action) override;
   port::AXResult<port::Pid> getPid(const port::ElementRef& element) override;
-  port::Status setMessagingTimeout(const port::ElementRef& element, float seconds) override;
+  port::StatusCode setMessagingTimeout(const port::ElementRef& element, float seconds) override;
   port::AXResult<port::ElementRef> copyElementAtPosition(const port::ElementRef& element, float x,
                                                          float y) override;
   port::AXResult<std::unique_ptr<port::AXObserver>> createObserver(

@@ -89,7 +89,7 @@ std::optional<port::PropertyValue> MemoryTextInputSources::getInputSourcePropert
   return std::nullopt;
 }
 
-port::Status MemoryTextInputSources::selectInputSource(const port::InputSourceRef& source) {
+port::StatusCode MemoryTextInputSources::selectInputSource(const port::InputSourceRef& source) {
   const auto& s = static_cast<const MemoryInputSource&>(*source);
   log_.add("TISSelectInputSource " + s.id.value_or("?"));
   for (const auto& e : enabled) {

@@ -46,7 +46,7 @@ class MemoryKeyboardEvents : public port::KeyboardEvents {
 // A layout: key code → what a display translation yields.
 struct MemoryLayout : port::KeyboardLayout {
   std::map<std::uint16_t, std::u16string> keys;
-  std::map<std::uint16_t, port::Status> failures;
+  std::map<std::uint16_t, port::StatusCode> failures;
 };
 
 struct MemoryInputSource : port::InputSourceHandle {
@@ -74,7 +74,7 @@ class MemoryTextInputSources : public port::TextInputSources {
   std::vector<port::InputSourceRef> createInputSourceList(bool includeAllInstalled) override;
   std::optional<port::PropertyValue> getInputSourceProperty(
       const port::InputSourceRef& source, port::InputSourceProperty property) override;
-  port::Status selectInputSource(const port::InputSourceRef& source) override;
+  port::StatusCode selectInputSource(const port::InputSourceRef& source) override;
   std::uint32_t keyboardType() override { return 40; }
   port::KeyTranslation keyTranslate(const port::KeyboardLayout& layout,
                                     std::uint16_t virtualKeyCode, port::KeyAction action,

@@ -23,8 +23,8 @@ port::DescriptorResult MemoryAppleEvents::createAppleEvent(port::FourCharCode ev
   return {port::kSuccess, next_++};
 }
 
-port::Status MemoryAppleEvents::sendMessage(port::DescriptorId event, port::DescriptorId& reply,
-                                            std::int32_t sendMode, std::int64_t timeoutTicks) {
+port::StatusCode MemoryAppleEvents::sendMessage(port::DescriptorId event, port::DescriptorId& reply,
+                                                std::int32_t sendMode, std::int64_t timeoutTicks) {
   log_.add("AESendMessage event=" + std::to_string(event) + " mode=" + std::to_string(sendMode) +
            " timeout=" + std::to_string(timeoutTicks));
   reply = 0;
@@ -32,7 +32,7 @@ port::Status MemoryAppleEvents::sendMessage(port::DescriptorId event, port::Desc
   return port::kSuccess;
 }
 
-port::Status MemoryAppleEvents::disposeDesc(port::DescriptorId descriptor) {
+port::StatusCode MemoryAppleEvents::disposeDesc(port::DescriptorId descriptor) {
   log_.add("AEDisposeDesc " + std::to_string(descriptor));
   live.erase(descriptor);
   return port::kSuccess;

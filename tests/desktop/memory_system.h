@@ -24,12 +24,12 @@ class MemoryAppleEvents : public port::AppleEvents {
   port::DescriptorResult createAppleEvent(port::FourCharCode eventClass, port::FourCharCode eventID,
                                           port::DescriptorId target, std::int16_t returnID,
                                           std::int32_t transactionID) override;
-  port::Status sendMessage(port::DescriptorId event, port::DescriptorId& reply,
-                           std::int32_t sendMode, std::int64_t timeoutTicks) override;
-  port::Status disposeDesc(port::DescriptorId descriptor) override;
+  port::StatusCode sendMessage(port::DescriptorId event, port::DescriptorId& reply,
+                               std::int32_t sendMode, std::int64_t timeoutTicks) override;
+  port::StatusCode disposeDesc(port::DescriptorId descriptor) override;
 
   // Forced statuses by call name: "AECreateDesc", "AECreateAppleEvent", "AESendMessage".
-  std::map<std::string, port::Status> failures;
+  std::map<std::string, port::StatusCode> failures;
   std::set<port::DescriptorId> live;  // created and not disposed
 
  private:

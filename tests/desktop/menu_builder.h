@@ -15,11 +15,11 @@ namespace zorv::testing {
 
 struct MenuSpec {
   std::string title;
-  std::vector<MenuSpec> items;
+  std::vector<MenuSpec> items{};
   bool enabled = true;
   bool hasSize = true;
-  std::optional<std::string> cmdChar;
-  std::optional<std::int64_t> cmdModifiers;
+  std::optional<std::string> cmdChar{};
+  std::optional<std::int64_t> cmdModifiers{};
   bool hasTitle = true;
 };
 

@@ -92,7 +92,7 @@ void pressMenuItems(port::Platform& platform, std::vector<std::string> menuItems
     if (!current) missing(name);
   }
 
-  const port::Status pressed = platform.accessibility.performAction(*current, "AXPress");
+  const port::StatusCode pressed = platform.accessibility.performAction(*current, "AXPress");
   if (pressed != port::kSuccess) {
     throw AccessibilityMenuPressingFailure(
         AccessibilityMenuPressingFailure::AccessibilityPerformActionFailure{pressed});

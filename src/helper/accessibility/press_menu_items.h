@@ -20,7 +20,7 @@ class AccessibilityMenuPressingFailure : public support::Error {
     std::string menuItemName;
   };
   struct AccessibilityPerformActionFailure {
-    port::Status error;
+    port::StatusCode error;
   };
   using Case = std::variant<MenuBarNotExist, MenuItemNotExist, AccessibilityPerformActionFailure>;
 

@@ -1,0 +1,65 @@
+#pragma once
+// The accessibility interface on the AT-SPI accessibility bus. The permission
+// maps to that bus: the helper is trusted when the session's accessibility bus
+// answers and accepts a connection.
+
+#include <gio/gio.h>
+
+#include <functional>
+
+#include "port/accessibility.h"
+
+namespace zorv::linux_desktop {
+
+class AtspiAccessibility : public port::Accessibility {
+ public:
+  // `sessionBus` may be null (no session bus: never trusted).
+  explicit AtspiAccessibility(GDBusConnection* sessionBus);
+  ~AtspiAccessibility() override;
+  AtspiAccessibility(const AtspiAccessibility&) = delete;
+  AtspiAccessibility& operator=(const AtspiAccessibility&) = delete;
+
+  // Called whenever the trust check answers "not trusted".
+  void setUntrustedHandler(std::function<void()> handler) { onUntrusted_ = std::move(handler); }
+
+  // With `prompt`, toolkits are asked to turn their accessibility support on
+  // (org.a11y.Status.IsEnabled = true).
+  bool isProcessTrustedWithOptions(bool prompt) override;
+
+  port::ElementRef createApplication(port::Pid pid) override;
+  port::ElementRef createSystemWide() override;
+  port::AXResult<std::vector<std::string>> copyAttributeNames(const port::ElementRef&) override;
+  port::AXResult<port::Value> copyAttributeValue(const port::ElementRef&,
+                                                 const std::string&) override;
+  port::AXResult<port::Array> copyAttributeValues(const port::ElementRef&, const std::string&,
+                                                  std::int64_t, std::int64_t) override;
+  port::AXResult<std::int64_t> getAttributeValueCount(const port::ElementRef&,
+                                                      const std::string&) override;
+  port::AXResult<bool> isAttributeSettable(const port::ElementRef&, const std::string&) override;
+  port::StatusCode setAttributeValue(const port::ElementRef&, const std::string&,
+                                     const port::Value&) override;
+  port::AXResult<port::Array> copyMultipleAttributeValues(const port::ElementRef&,
+                                                          const std::vector<std::string>&,
+                                                          std::uint32_t) override;
+  port::AXResult<std::vector<std::string>> copyParameterizedAttributeNames(
+      const port::ElementRef&) override;
+  port::AXResult<port::Value> copyParameterizedAttributeValue(const port::ElementRef&,
+                                                              const std::string&,
+                                                              const port::Value&) override;
+  port::AXResult<std::vector<std::string>> copyActionNames(const port::ElementRef&) override;
+  port::AXResult<std::string> copyActionDescription(const port::ElementRef&,
+                                                    const std::string&) override;
+  port::StatusCode performAction(const port::ElementRef&, const std::string&) override;
+  port::AXResult<port::Pid> getPid(const port::ElementRef&) override;
+  port::StatusCode setMessagingTimeout(const port::ElementRef&, float) override;
+  port::AXResult<port::ElementRef> copyElementAtPosition(const port::ElementRef&, float,
+                                                         float) override;
+  port::AXResult<std::unique_ptr<port::AXObserver>> createObserver(
+      port::Pid, bool, port::AXObserverCallback) override;
+
+ private:
+  GDBusConnection* sessionBus_;
+  std::function<void()> onUntrusted_;
+};
+
+}  // namespace zorv::linux_desktop

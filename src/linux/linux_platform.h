@@ -1,0 +1,54 @@
+#pragma once
+// The Linux desktop: every service of the port, built from the user's session
+// (session bus, X server, accessibility bus, notification server, GTK).
+
+#include <gio/gio.h>
+
+#include <memory>
+
+#include "linux/atspi_accessibility.h"
+#include "linux/console.h"
+#include "linux/dbus_distributed_center.h"
+#include "linux/freedesktop_notifications.h"
+#include "linux/glib_application.h"
+#include "linux/glib_dispatch.h"
+#include "linux/gtk_alerts.h"
+#include "linux/x11_display.h"
+#include "linux/x11_workspace.h"
+#include "null/null_services.h"
+#include "port/platform.h"
+
+namespace zorv::linux_desktop {
+
+class LinuxPlatform {
+ public:
+  LinuxPlatform();
+  ~LinuxPlatform();
+  LinuxPlatform(const LinuxPlatform&) = delete;
+  LinuxPlatform& operator=(const LinuxPlatform&) = delete;
+
+  port::Platform& platform() { return *platform_; }
+  GlibApplication& application() { return application_; }
+
+ private:
+  static GDBusConnection* connectSessionBus();
+
+  GDBusConnection* sessionBus_;          // null without a session bus
+  std::unique_ptr<X11Display> display_;  // null without an X server
+  Console console_;
+  GlibApplication application_;
+  GlibDispatch dispatch_;
+  AtspiAccessibility accessibility_;
+  X11Workspace workspace_;
+  DBusDistributedCenter distributed_;
+  FreedesktopNotifications notifications_;
+  GtkAlerts alerts_;
+  null_platform::NullKeyboardEvents keyboard_;
+  null_platform::NullTextInputSources inputSources_;
+  null_platform::NullAppleEvents appleEvents_;
+  null_platform::NullTasks tasks_;
+  null_platform::NullFiles files_;
+  std::unique_ptr<port::Platform> platform_;
+};
+
+}  // namespace zorv::linux_desktop

@@ -1,0 +1,170 @@
+#include "linux/x11_workspace.h"
+
+#include <X11/Xutil.h>
+#include <signal.h>
+
+#include <cerrno>
+#include <fstream>
+#include <set>
+
+namespace zorv::linux_desktop {
+namespace {
+
+bool processExists(port::Pid pid) {
+  return pid > 0 && (kill(pid, 0) == 0 || errno == EPERM);
+}
+
+std::optional<std::string> readFirstLine(const std::string& path) {
+  std::ifstream file(path);
+  std::string line;
+  if (!file || !std::getline(file, line)) return std::nullopt;
+  return line;
+}
+
+// The executable's file name: the closest thing to an application identifier
+// that every process has.
+std::optional<std::string> executableName(port::Pid pid) {
+  gchar* target = g_file_read_link(("/proc/" + std::to_string(pid) + "/exe").c_str(), nullptr);
+  if (!target) return readFirstLine("/proc/" + std::to_string(pid) + "/comm");
+  gchar* base = g_path_get_basename(target);
+  std::string name = base;
+  g_free(base);
+  g_free(target);
+  return name;
+}
+
+class X11RunningApplication : public port::RunningApplication {
+ public:
+  X11RunningApplication(port::Pid pid, std::optional<std::string> name,
+                        std::optional<std::string> bundle, port::ActivationPolicy policy)
+      : pid_(pid), name_(std::move(name)), bundle_(std::move(bundle)), policy_(policy) {}
+  port::Pid processIdentifier() const override { return pid_; }
+  std::optional<std::string> localizedName() const override { return name_; }
+  std::optional<std::string> bundleIdentifier() const override { return bundle_; }
+  bool isTerminated() const override { return !processExists(pid_); }
+  port::ActivationPolicy activationPolicy() const override { return policy_; }
+
+ private:
+  port::Pid pid_;
+  std::optional<std::string> name_;
+  std::optional<std::string> bundle_;
+  port::ActivationPolicy policy_;
+};
+
+}  // namespace
+
+X11Workspace::X11Workspace(X11Display* display, port::Dispatch& dispatch)
+    : display_(display), dispatch_(dispatch) {
+  if (!display_) return;
+  XSelectInput(display_->get(), display_->root(), PropertyChangeMask);
+  display_->setEventHandler([this](const XEvent& event) { onEvent(event); });
+  lastActivePid_ = activePid();
+}
+
+std::optional<port::Pid> X11Workspace::activePid() {
+  if (!display_) return std::nullopt;
+  auto window = display_->cardinalProperty(display_->root(), "_NET_ACTIVE_WINDOW");
+  if (!window || *window == None) return std::nullopt;
+  auto pid = display_->cardinalProperty(Window(*window), "_NET_WM_PID");
+  if (!pid) return std::nullopt;
+  return static_cast<port::Pid>(*pid);
+}
+
+port::RunningApplicationRef X11Workspace::application(port::Pid pid, std::optional<Window> window) {
+  if (!processExists(pid)) return nullptr;
+  std::optional<std::string> name;
+  if (window && display_) {
+    XClassHint hint{nullptr, nullptr};
+    if (XGetClassHint(display_->get(), *window, &hint)) {
+      if (hint.res_class) name = hint.res_class;
+      if (hint.res_name) XFree(hint.res_name);
+      if (hint.res_class) XFree(hint.res_class);
+    }
+  }
+  auto bundle = executableName(pid);
+  if (!name) name = bundle;
+  const auto policy = window ? port::ActivationPolicy::regular : port::ActivationPolicy::prohibited;
+  return std::make_shared<X11RunningApplication>(pid, std::move(name), std::move(bundle), policy);
+}
+
+port::RunningApplicationRef X11Workspace::frontmostApplication() {
+  if (!display_) return nullptr;
+  auto window = display_->cardinalProperty(display_->root(), "_NET_ACTIVE_WINDOW");
+  if (!window || *window == None) return nullptr;
+  auto pid = display_->cardinalProperty(Window(*window), "_NET_WM_PID");
+  if (!pid) return nullptr;
+  return application(static_cast<port::Pid>(*pid), Window(*window));
+}
+
+std::vector<port::RunningApplicationRef> X11Workspace::runningApplications() {
+  std::vector<port::RunningApplicationRef> apps;
+  if (!display_) return apps;
+  std::set<port::Pid> seen;
+  for (auto window : display_->cardinalListProperty(display_->root(), "_NET_CLIENT_LIST")) {
+    auto pid = display_->cardinalProperty(Window(window), "_NET_WM_PID");
+    if (!pid || !seen.insert(static_cast<port::Pid>(*pid)).second) continue;
+    if (auto app = application(static_cast<port::Pid>(*pid), Window(window))) apps.push_back(app);
+  }
+  return apps;
+}
+
+port::RunningApplicationRef X11Workspace::runningApplicationWithProcessIdentifier(port::Pid pid) {
+  if (display_) {
+    for (auto window : display_->cardinalListProperty(display_->root(), "_NET_CLIENT_LIST")) {
+      auto owner = display_->cardinalProperty(Window(window), "_NET_WM_PID");
+      if (owner && static_cast<port::Pid>(*owner) == pid) return application(pid, Window(window));
+    }
+  }
+  return application(pid, std::nullopt);
+}
+
+void X11Workspace::onEvent(const XEvent& event) {
+  if (event.type != PropertyNotify || event.xproperty.window != display_->root() ||
+      event.xproperty.atom != display_->atom("_NET_ACTIVE_WINDOW")) {
+    return;
+  }
+  // The window manager reports the same window more than once and passes through
+  // "no window" between two; only a change of process is an activation.
+  auto pid = activePid();
+  if (!pid || pid == lastActivePid_) return;
+  lastActivePid_ = pid;
+  auto app = runningApplicationWithProcessIdentifier(*pid);
+  if (!app) return;
+  port::Notification notification{
+      port::kWorkspaceDidActivateApplicationNotification, std::nullopt,
+      std::map<std::string, port::NotificationObject>{{port::kWorkspaceApplicationKey, app}}};
+  const auto registrations = registrations_;
+  for (const auto& r : registrations) {
+    if (r.name == notification.name) r.handler(notification);
+  }
+}
+
+bool X11Workspace::openURL(const std::string&) {
+  return false;
+}
+
+void X11Workspace::openURLs(const std::vector<std::string>&, const std::string&,
+                            const port::OpenConfiguration&, port::OpenCompletion completion) {
+  dispatch_.asyncGlobal([completion = std::move(completion)] {
+    completion(nullptr, port::PlatformError{"zorv", 1, "Opening URLs is not supported yet."});
+  });
+}
+
+void X11Workspace::openApplication(const std::string&, const port::OpenConfiguration&,
+                                   port::OpenCompletion completion) {
+  dispatch_.asyncGlobal([completion = std::move(completion)] {
+    completion(nullptr,
+               port::PlatformError{"zorv", 1, "Opening applications is not supported yet."});
+  });
+}
+
+void X11Workspace::addObserver(port::ObserverToken observer, const std::string& name,
+                               std::function<void(const port::Notification&)> handler) {
+  registrations_.push_back({observer, name, std::move(handler)});
+}
+
+void X11Workspace::removeObserver(port::ObserverToken observer) {
+  std::erase_if(registrations_, [&](const Registration& r) { return r.observer == observer; });
+}
+
+}  // namespace zorv::linux_desktop
