@@ -1,0 +1,97 @@
+// Requests as D-Bus signals on a real (private) message bus.
+
+#include <gmock/gmock.h>
+
+#include "linux/dbus_distributed_center.h"
+#include "linux/private_bus.h"
+
+namespace zorv::testing {
+namespace {
+
+using linux_desktop::DBusDistributedCenter;
+
+constexpr const char* kInterface = "name.pemu.zorv.notification_names";
+constexpr const char* kMember = "helper_action_event";
+constexpr const char* kName = "name.pemu.zorv.notification_names.helper_action_event";
+
+class DistributedCenterOnDBus : public ::testing::Test {
+ protected:
+  PrivateBus bus;
+  GDBusConnection* helperSide = bus.connect();
+  GDBusConnection* sender = bus.connect();
+  DBusDistributedCenter center{helperSide};
+  std::vector<port::Notification> received;
+  int token = 0;
+
+  void SetUp() override {
+    ASSERT_TRUE(helperSide);
+    ASSERT_TRUE(sender);
+    center.addObserver(&token, kName, port::SuspensionBehavior::deliverImmediately,
+                       [this](const port::Notification& n) { received.push_back(n); });
+    // The subscription's match rule reaches the bus asynchronously; a round trip
+    // on the same connection guarantees it is in place.
+    g_dbus_connection_flush_sync(helperSide, nullptr, nullptr);
+    GVariant* r = g_dbus_connection_call_sync(
+        helperSide, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+        "GetId", nullptr, nullptr, G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr);
+    if (r) g_variant_unref(r);
+  }
+  void TearDown() override {
+    g_object_unref(sender);
+    g_object_unref(helperSide);
+  }
+
+  void emit(const char* path, const char* interface, const char* member, GVariant* args) {
+    ASSERT_TRUE(
+        g_dbus_connection_emit_signal(sender, nullptr, path, interface, member, args, nullptr));
+    g_dbus_connection_flush_sync(sender, nullptr, nullptr);
+  }
+};
+
+TEST_F(DistributedCenterOnDBus, TheFirstStringArgumentIsTheObject) {
+  emit("/name/pemu/zorv", kInterface, kMember, g_variant_new("(s)", "{\"sleep\":{}}"));
+  emit("/any/other/path", kInterface, kMember, g_variant_new("(ss)", "first", "second"));
+  ASSERT_TRUE(iterateUntil([&] { return received.size() == 2; }));
+  EXPECT_EQ(received[0].name, kName);
+  EXPECT_EQ(std::get<std::string>(*received[0].object), "{\"sleep\":{}}");
+  EXPECT_EQ(std::get<std::string>(*received[1].object), "first");
+}
+
+TEST_F(DistributedCenterOnDBus, NoArgumentOrAnotherTypeIsNoString) {
+  emit("/name/pemu/zorv", kInterface, kMember, nullptr);
+  emit("/name/pemu/zorv", kInterface, kMember, g_variant_new("(i)", 42));
+  emit("/name/pemu/zorv", kInterface, kMember, g_variant_new("(is)", 1, "late string"));
+  ASSERT_TRUE(iterateUntil([&] { return received.size() == 3; }));
+  EXPECT_FALSE(received[0].object.has_value());
+  ASSERT_TRUE(received[1].object.has_value());
+  EXPECT_TRUE(std::holds_alternative<port::OpaqueObject>(*received[1].object));
+  EXPECT_TRUE(std::holds_alternative<port::OpaqueObject>(*received[2].object));
+}
+
+TEST_F(DistributedCenterOnDBus, OtherMembersAndInterfacesAreNotRequests) {
+  emit("/name/pemu/zorv", kInterface, "other_event", g_variant_new("(s)", "x"));
+  emit("/name/pemu/zorv", "name.pemu.zorv.other", kMember, g_variant_new("(s)", "y"));
+  emit("/name/pemu/zorv", kInterface, kMember, g_variant_new("(s)", "z"));
+  ASSERT_TRUE(iterateUntil([&] { return received.size() == 1; }));
+  EXPECT_EQ(std::get<std::string>(*received[0].object), "z");
+}
+
+TEST_F(DistributedCenterOnDBus, ArrivalOrderIsKept) {
+  for (int i = 0; i < 200; ++i) {
+    emit("/name/pemu/zorv", kInterface, kMember, g_variant_new("(s)", std::to_string(i).c_str()));
+  }
+  ASSERT_TRUE(iterateUntil([&] { return received.size() == 200; }));
+  for (int i = 0; i < 200; ++i)
+    EXPECT_EQ(std::get<std::string>(*received[i].object), std::to_string(i));
+}
+
+TEST_F(DistributedCenterOnDBus, RemovingTheObserverStopsDelivery) {
+  center.removeObserver(&token);
+  emit("/name/pemu/zorv", kInterface, kMember, g_variant_new("(s)", "late"));
+  // Anything still arriving would come within this time.
+  iterateUntil([] { return false; }, 300);
+  EXPECT_TRUE(received.empty());
+}
+
+}  // namespace
+}  // namespace zorv::testing
