@@ -119,7 +119,9 @@ std::optional<DesktopProcess> DesktopProcess::of(pid_t pid, std::string name) {
 
 HeadlessDesktop::HeadlessDesktop(HeadlessDesktopOptions options) : options_(options) {
   dir_ = makeTempDir();
-  std::vector<std::string> argv = {headlessDesktopScript().string(), "start"};
+  // Should this process die without stopping it, the desktop stops by itself.
+  std::vector<std::string> argv = {headlessDesktopScript().string(), "start", "--owner",
+                                   std::to_string(::getpid())};
   if (!options_.notifications) argv.emplace_back("--no-notifications");
   if (!options_.logind) argv.emplace_back("--no-logind");
   if (!options_.accessibility) argv.emplace_back("--no-a11y");

@@ -7,9 +7,11 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "accessibility.h"
@@ -124,8 +126,8 @@ TEST(HeadlessDesktop, StartsAndStopsLeavingNothingBehind) {
   HeadlessDesktop desktop;
   std::cout << "start-up took " << desktop.startupTime().count() << " ms\n";
   const auto processes = desktop.processes();
-  for (const char* name : {"Xvfb", "session-bus", "system-bus", "openbox", "notification-mock",
-                           "logind-mock", "at-spi-bus-launcher"}) {
+  for (const char* name : {"watchdog", "Xvfb", "session-bus", "system-bus", "openbox",
+                           "notification-mock", "logind-mock", "at-spi-bus-launcher"}) {
     EXPECT_THAT(names(processes), Contains(name));
   }
   for (const DesktopProcess& process : processes) {
@@ -149,6 +151,36 @@ TEST(HeadlessDesktop, StartsAndStopsLeavingNothingBehind) {
   for (const DesktopProcess& process : processes) {
     EXPECT_FALSE(process.running()) << process.name << " " << process.pid;
   }
+}
+
+TEST(HeadlessDesktop, StopsByItselfWhenItsOwnerDies) {
+  // The script run directly, owned by a process that then dies as a crashed
+  // test would.
+  ChildProcess owner({"sleep", "60"}, currentEnvironment());
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("zorv-e2e-owner-" + std::to_string(::getpid()));
+  ChildProcess start({headlessDesktopScript().string(), "start", "--no-notifications",
+                      "--no-logind", "--owner", std::to_string(owner.pid()), dir.string()},
+                     currentEnvironment());
+  runToEnd(start);
+  std::vector<DesktopProcess> processes;
+  {
+    std::ifstream in(dir / "pids");
+    DesktopProcess process;
+    while (in >> process.pid >> process.startTime >> process.name) processes.push_back(process);
+  }
+  EXPECT_THAT(names(processes), Contains("watchdog"));
+  owner.terminate();
+  const auto deadline = std::chrono::steady_clock::now() + kDefaultTimeout;
+  auto anyRunning = [&] {
+    return std::any_of(processes.begin(), processes.end(),
+                       [](const DesktopProcess& process) { return process.running(); });
+  };
+  while (anyRunning() && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(20ms);
+  }
+  EXPECT_FALSE(anyRunning());
+  std::filesystem::remove_all(dir);
 }
 
 TEST(HeadlessDesktop, HasTheUsAndGermanLayouts) {
