@@ -75,15 +75,22 @@ std::vector<std::string> AccessibleNode::childNames() const {
 }
 
 std::optional<AccessibleNode> accessibleApplication(const Environment& env, const std::string& app,
-                                                    Duration timeout) {
+                                                    Duration timeout, std::string* problem) {
   ChildProcess reader(
       {atspiDumpPath().string(), "--app", app, "--json", "--timeout", seconds(timeout)}, env);
   const auto status = reader.finish(readerLimit(timeout));
-  if (!status || !status->success()) return std::nullopt;
+  if (!status || !status->success()) {
+    if (problem != nullptr)
+      *problem = joinedErr(reader) + (status ? status->describe() : "no exit");
+    return std::nullopt;
+  }
   std::string text;
   for (const std::string& line : reader.lines()) text += line + "\n";
   const nlohmann::json json = nlohmann::json::parse(text, nullptr, false);
-  if (!json.is_array() || json.empty()) return std::nullopt;
+  if (!json.is_array() || json.empty()) {
+    if (problem != nullptr) *problem = "unreadable output:\n" + text;
+    return std::nullopt;
+  }
   return fromJson(json[0]);
 }
 

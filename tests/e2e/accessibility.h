@@ -31,9 +31,11 @@ struct AccessibleNode {
 };
 
 // The tree of the application named `app`, waiting up to `timeout` for it to
-// appear; nullopt when it did not (or the reader failed).
+// appear; nullopt when it did not (or the reader failed), with the reason in
+// *problem.
 std::optional<AccessibleNode> accessibleApplication(const Environment& env, const std::string& app,
-                                                    Duration timeout = kDefaultTimeout);
+                                                    Duration timeout = kDefaultTimeout,
+                                                    std::string* problem = nullptr);
 
 // Presses the menu item at `path` ("File/Save") of the app's menu bar (in the
 // window titled `window` when given), waiting up to `timeout` for it to exist.
