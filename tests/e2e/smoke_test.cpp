@@ -102,6 +102,19 @@ TEST(ChildProcess, WaitForLineEndsWithTheStream) {
   EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
 }
 
+TEST(ChildProcess, DoesNotHangOnAGrandchildHoldingItsOutput) {
+  const auto started = std::chrono::steady_clock::now();
+  {
+    ChildProcess child({"/bin/sh", "-c", "sleep 3 & echo started"}, currentEnvironment());
+    EXPECT_TRUE(child.waitForLine("started"));
+    const auto status = child.wait();
+    ASSERT_TRUE(status.has_value());
+    EXPECT_TRUE(status->success());
+  }
+  // The grandchild (gone by itself soon after) holds the pipe for 3 s.
+  EXPECT_LT(std::chrono::steady_clock::now() - started, 2500ms);
+}
+
 TEST(ChildProcess, ThrowsWhenTheProgramCannotStart) {
   EXPECT_THROW(ChildProcess({"/nonexistent/program"}, currentEnvironment()), std::runtime_error);
 }
