@@ -1,0 +1,56 @@
+#pragma once
+// The desktop's D-Bus side, reached by address from a desktop environment:
+// request signals to the helper and what the mock services were asked.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "child_process.h"
+#include "headless_desktop.h"
+
+namespace zorv::e2e {
+
+// The request broadcast the helper listens for.
+inline constexpr const char* kRequestObjectPath = "/name/pemu/zorv";
+inline constexpr const char* kRequestInterface = "name.pemu.zorv.notification_names";
+inline constexpr const char* kRequestMember = "helper_action_event";
+
+// Emits the request signal with `json` as its one string argument on the session
+// bus of `env`, and flushes it. Throws std::runtime_error on failure.
+void emitRequest(const Environment& env, const std::string& json);
+
+enum class Bus { session, system };
+
+// One call a dbusmock object recorded.
+struct MockCall {
+  std::string method;
+  std::vector<std::string> args;  // each argument in GVariant text form
+};
+
+// org.freedesktop.DBus.Mock.GetCalls of a dbusmock object. Throws on failure.
+std::vector<MockCall> mockCalls(const Environment& env, Bus bus, const std::string& name,
+                                const std::string& path);
+
+struct NotificationCall {
+  std::string appName;
+  std::uint32_t replacesId = 0;
+  std::string appIcon;
+  std::string summary;
+  std::string body;
+  std::vector<std::string> actions;
+  std::vector<std::string> hintKeys;
+  std::int32_t expireTimeout = 0;
+};
+
+// The Notify calls the mock notification daemon received, in order.
+std::vector<NotificationCall> notificationCalls(const HeadlessDesktop& desktop);
+// Waits until at least `count` Notify calls arrived; returns them all (fewer on
+// time-out).
+std::vector<NotificationCall> waitForNotificationCalls(const HeadlessDesktop& desktop,
+                                                       std::size_t count,
+                                                       Duration timeout = kDefaultTimeout);
+// The method calls the logind mock received (e.g. "Suspend" with args {"false"}).
+std::vector<MockCall> logindCalls(const HeadlessDesktop& desktop);
+
+}  // namespace zorv::e2e

@@ -1,0 +1,78 @@
+#pragma once
+// A private headless desktop for one test: tools/headless-desktop started in a
+// fresh temporary folder and stopped again by the destructor. The test process's
+// own environment is never changed; children get env().
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "child_process.h"
+
+namespace zorv::e2e {
+
+struct HeadlessDesktopOptions {
+  bool notifications = true;  // the mock notification daemon on the session bus
+  bool logind = true;         // the mock logind on the stand-in system bus
+  bool accessibility = true;  // false: org.a11y.Bus cannot even be activated
+};
+
+// One process the desktop recorded (DIR/pids).
+struct DesktopProcess {
+  pid_t pid = 0;
+  unsigned long long startTime = 0;  // field 22 of /proc/PID/stat
+  std::string name;
+  // False once it has ended (a zombie counts as ended), also when its pid now
+  // belongs to another process.
+  bool running() const;
+  // The process that has that pid now, or nullopt.
+  static std::optional<DesktopProcess> of(pid_t pid, std::string name);
+};
+
+class HeadlessDesktop {
+ public:
+  // Starts the desktop; throws std::runtime_error with the script's messages
+  // when it cannot.
+  explicit HeadlessDesktop(HeadlessDesktopOptions options = {});
+  // Stops the desktop and removes its folder (kept when ZORV_E2E_KEEP is set).
+  ~HeadlessDesktop();
+  HeadlessDesktop(const HeadlessDesktop&) = delete;
+  HeadlessDesktop& operator=(const HeadlessDesktop&) = delete;
+
+  // The environment for children: this process's, with the desktop's variables
+  // replaced or added and those it unsets (NO_AT_BRIDGE, ...) removed.
+  const Environment& env() const { return env_; }
+  // One variable of env(), or "" when unset.
+  std::string variable(const std::string& name) const;
+  const std::filesystem::path& dir() const { return dir_; }
+  std::filesystem::path notificationsLog() const { return dir_ / "notifications.log"; }
+  std::filesystem::path logindLog() const { return dir_ / "logind.log"; }
+  const HeadlessDesktopOptions& options() const { return options_; }
+  // The processes it started, while it runs.
+  std::vector<DesktopProcess> processes() const;
+  std::chrono::milliseconds startupTime() const { return startupTime_; }
+
+  // Stops the desktop now; true when nothing was left running. Idempotent.
+  bool stop();
+
+ private:
+  HeadlessDesktopOptions options_;
+  std::filesystem::path dir_;
+  Environment env_;
+  std::chrono::milliseconds startupTime_{0};
+  bool running_ = false;
+};
+
+// The script, the sample application and the accessibility reader of this build.
+std::filesystem::path headlessDesktopScript();
+std::filesystem::path sampleAppPath();
+std::filesystem::path atspiDumpPath();
+
+// Applies the lines of a DIR/env file ("export NAME='value'", "unset A B") to env.
+void applyEnvFile(const std::string& text, Environment& env);
+
+}  // namespace zorv::e2e
