@@ -28,16 +28,13 @@ void ActionExecutor::route(const HelperAction& action) {
   std::visit(Overloaded{
                  [&](const HelperAction::Menu& a) { menu(a.menuItems); },
                  [&](const HelperAction::MenuCommand& a) { menuCommand(a.info); },
-                 // The remaining kinds are decoded and routed here; their executors
-                 // (opening, keystrokes, input sources, window switching, file
-                 // execution, sleep) are not part of this build yet.
-                 [](const HelperAction::OpenURL&) {},
-                 [](const HelperAction::LaunchApp&) {},
-                 [](const HelperAction::SwitchWindow&) {},
-                 [](const HelperAction::ExecuteFile&) {},
-                 [](const HelperAction::Sleep&) {},
-                 [](const HelperAction::SimulateKeystroke&) {},
-                 [](const HelperAction::SwitchInputMethod&) {},
+                 [&](const HelperAction::OpenURL& a) { openURL(a); },
+                 [&](const HelperAction::LaunchApp& a) { launchApp(a); },
+                 [&](const HelperAction::SwitchWindow&) { switchWindow(); },
+                 [&](const HelperAction::ExecuteFile& a) { executeFile(a); },
+                 [&](const HelperAction::Sleep&) { sleep(); },
+                 [&](const HelperAction::SimulateKeystroke& a) { simulateKeystroke(a); },
+                 [&](const HelperAction::SwitchInputMethod& a) { switchInputMethod(a); },
              },
              action.kind);
 }

@@ -27,10 +27,17 @@ class ActionExecutor {
   bool checkPermission();
   const port::ElementRef& systemWide();
 
-  // The two menu kinds.
+  // The handler of each kind, one file each (menu_actions.cpp, ...).
   void menu(const std::vector<std::string>& menuItems);
   void menuCommand(const HelperAction::MenuCommandInfo& info);
   void reportMenuUnavailable();
+  void openURL(const HelperAction::OpenURL& action);
+  void launchApp(const HelperAction::LaunchApp& action);
+  void switchWindow();
+  void executeFile(const HelperAction::ExecuteFile& action);
+  void sleep();
+  void simulateKeystroke(const HelperAction::SimulateKeystroke& action);
+  void switchInputMethod(const HelperAction::SwitchInputMethod& action);
 
   port::Platform& platform_;
   const Reporter& reporter_;
