@@ -15,6 +15,7 @@ class NullTask : public port::Task {
   void setEnvironment(const std::map<std::string, std::string>&) override {}
   void setStandardError(std::shared_ptr<port::Pipe>) override {}
   void setStandardOutput(std::shared_ptr<port::Pipe>) override {}
+  void discardStandardOutput() override {}
   std::optional<port::PlatformError> launch() override {
     return port::PlatformError{"zorv", kUnimplemented, "Programs cannot be started here."};
   }

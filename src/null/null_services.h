@@ -73,6 +73,11 @@ class NullTasks : public port::Tasks {
 class NullFiles : public port::Files {
  public:
   std::string temporaryDirectory() override { return "/nonexistent/"; }
+  std::string currentDirectoryPath() override { return "/"; }
+  bool fileExistsAtPath(const std::string&, bool& isDirectory) override {
+    isDirectory = false;
+    return false;
+  }
   std::optional<port::PlatformError> writeAtomically(const std::string&,
                                                      const std::string&) override {
     return port::PlatformError{"zorv", kUnimplemented, "Files cannot be written here."};

@@ -19,7 +19,9 @@ class Pipe {
   virtual std::vector<std::uint8_t> readDataToEndOfFile() = 0;
 };
 
-// One child process. Configure it, then launch it once.
+// One child process. Configure it, then launch it once. While the child runs
+// the platform keeps a reference to its task; once it has ended and been
+// reaped, the task lives only as long as its other owners keep it.
 class Task {
  public:
   virtual ~Task() = default;
@@ -28,9 +30,15 @@ class Task {
   virtual void setEnvironment(const std::map<std::string, std::string>& environment) = 0;
   virtual void setStandardError(std::shared_ptr<Pipe> pipe) = 0;
   virtual void setStandardOutput(std::shared_ptr<Pipe> pipe) = 0;
-  // Starts the child; an error when it cannot be started.
+  // Connects the child's standard output to the null device.
+  virtual void discardStandardOutput() = 0;
+  // Starts the child; an error when it cannot be started (missing, not
+  // executable, not a file), reported as a value instead of the platform's
+  // exception. The parent's copies of the pipes' writing ends are closed, so a
+  // reader sees the end of the file once the child has closed its own.
   virtual std::optional<PlatformError> launch() = 0;
   virtual void waitUntilExit() = 0;
+  // Asks the child to end (the platform's terminate signal); nothing when it has ended.
   virtual void terminate() = 0;
   virtual std::optional<std::string> launchPath() const = 0;
   virtual std::string description() const = 0;
@@ -46,9 +54,16 @@ class Tasks {
 class Files {
  public:
   virtual ~Files() = default;
-  // The user's temporary directory, ending in a path separator.
+  // The user's own temporary directory (no other user can write there), an
+  // absolute path ending in a path separator.
   virtual std::string temporaryDirectory() = 0;
-  // Writes a complete new file that replaces any file of the same name.
+  // The process's current directory, an absolute path.
+  virtual std::string currentDirectoryPath() = 0;
+  // Whether something exists at `path`, and if so whether it is a directory
+  // (symbolic links followed).
+  virtual bool fileExistsAtPath(const std::string& path, bool& isDirectory) = 0;
+  // Writes a complete new file, readable and writable by the owner only, that
+  // replaces any file of the same name; readers see the old file or the new one.
   virtual std::optional<PlatformError> writeAtomically(const std::string& path,
                                                        const std::string& contents) = 0;
 };

@@ -5,6 +5,7 @@ namespace zorv::testing {
 port::DescriptorResult MemoryAppleEvents::createDesc(port::FourCharCode type,
                                                      const std::vector<std::uint8_t>& data) {
   log_.add("AECreateDesc type=" + std::to_string(type) + " size=" + std::to_string(data.size()));
+  descData.push_back(data);
   if (auto f = failures.find("AECreateDesc"); f != failures.end()) return {f->second, 0};
   live.insert(next_);
   return {port::kSuccess, next_++};
@@ -28,6 +29,10 @@ port::StatusCode MemoryAppleEvents::sendMessage(port::DescriptorId event, port::
   log_.add("AESendMessage event=" + std::to_string(event) + " mode=" + std::to_string(sendMode) +
            " timeout=" + std::to_string(timeoutTicks));
   reply = 0;
+  if (sendCreatesReply) {
+    reply = next_++;
+    live.insert(reply);
+  }
   if (auto f = failures.find("AESendMessage"); f != failures.end()) return f->second;
   return port::kSuccess;
 }
@@ -38,16 +43,38 @@ port::StatusCode MemoryAppleEvents::disposeDesc(port::DescriptorId descriptor) {
   return port::kSuccess;
 }
 
+namespace {
+
+void write(const std::shared_ptr<port::Pipe>& pipe, const std::string& text) {
+  if (auto* memory = dynamic_cast<MemoryPipe*>(pipe.get())) {
+    memory->contents.insert(memory->contents.end(), text.begin(), text.end());
+  }
+}
+
+}  // namespace
+
 std::optional<port::PlatformError> MemoryTask::launch() {
   log_.add("task: launch " + launchPath_.value_or(""));
-  return launchError;
+  if (launchError) return launchError;
+  write(stderr_, writesToStandardError);
+  write(stdout_, writesToStandardOutput);
+  return std::nullopt;
 }
 
 std::shared_ptr<port::Task> MemoryTasks::createTask() {
   auto task = std::make_shared<MemoryTask>(log_);
   task->launchError = launchError;
+  task->writesToStandardError = writesToStandardError;
+  task->writesToStandardOutput = writesToStandardOutput;
   created.push_back(task);
   return task;
+}
+
+bool MemoryFiles::fileExistsAtPath(const std::string& path, bool& isDirectory) {
+  std::string key = path;
+  while (key.size() > 1 && key.ends_with('/')) key.pop_back();
+  isDirectory = directories.contains(key);
+  return isDirectory || files.contains(key);
 }
 
 std::optional<port::PlatformError> MemoryFiles::writeAtomically(const std::string& path,

@@ -30,7 +30,10 @@ class MemoryAppleEvents : public port::AppleEvents {
 
   // Forced statuses by call name: "AECreateDesc", "AECreateAppleEvent", "AESendMessage".
   std::map<std::string, port::StatusCode> failures;
-  std::set<port::DescriptorId> live;  // created and not disposed
+  // Whether a send hands back a reply descriptor (to be disposed by the caller).
+  bool sendCreatesReply = false;
+  std::set<port::DescriptorId> live;                // created and not disposed
+  std::vector<std::vector<std::uint8_t>> descData;  // each createDesc's data, in order
 
  private:
   EventLog& log_;
@@ -38,7 +41,7 @@ class MemoryAppleEvents : public port::AppleEvents {
 };
 
 // A child that does not run: it records how it was configured and what was
-// asked of it; its output is what the test puts in its pipes.
+// asked of it; at launch it "writes" what the test chose into its pipes.
 class MemoryPipe : public port::Pipe {
  public:
   std::vector<std::uint8_t> contents;
@@ -55,6 +58,10 @@ class MemoryTask : public port::Task {
   }
   void setStandardError(std::shared_ptr<port::Pipe> pipe) override { stderr_ = pipe; }
   void setStandardOutput(std::shared_ptr<port::Pipe> pipe) override { stdout_ = pipe; }
+  void discardStandardOutput() override {
+    stdout_.reset();
+    discardsOutput_ = true;
+  }
   std::optional<port::PlatformError> launch() override;
   void waitUntilExit() override { log_.add("task: wait " + launchPath_.value_or("")); }
   void terminate() override { log_.add("task: terminate " + launchPath_.value_or("")); }
@@ -62,23 +69,34 @@ class MemoryTask : public port::Task {
   std::string description() const override { return "<MemoryTask>"; }
 
   std::optional<port::PlatformError> launchError;
+  std::string writesToStandardError;
+  std::string writesToStandardOutput;
+
   std::optional<std::string> launchPath_;
   std::vector<std::string> arguments_;
   std::optional<std::map<std::string, std::string>> environment_;
   std::shared_ptr<port::Pipe> stderr_;
   std::shared_ptr<port::Pipe> stdout_;
+  bool discardsOutput_ = false;
 
  private:
   EventLog& log_;
 };
 
+// Keeps every task it created (tests read their configuration); a test that
+// wants a task to have ended, as far as weak references can tell, clears
+// `created`.
 class MemoryTasks : public port::Tasks {
  public:
   explicit MemoryTasks(EventLog& log) : log_(log) {}
   std::shared_ptr<port::Task> createTask() override;
   std::shared_ptr<port::Pipe> createPipe() override { return std::make_shared<MemoryPipe>(); }
   std::vector<std::shared_ptr<MemoryTask>> created;
+
+  // What the next tasks do.
   std::optional<port::PlatformError> launchError;
+  std::string writesToStandardError;
+  std::string writesToStandardOutput;
 
  private:
   EventLog& log_;
@@ -88,9 +106,13 @@ class MemoryFiles : public port::Files {
  public:
   explicit MemoryFiles(EventLog& log) : log_(log) {}
   std::string temporaryDirectory() override { return "/tmp/memory-desktop/"; }
+  std::string currentDirectoryPath() override { return currentDirectory; }
+  bool fileExistsAtPath(const std::string& path, bool& isDirectory) override;
   std::optional<port::PlatformError> writeAtomically(const std::string& path,
                                                      const std::string& contents) override;
   std::map<std::string, std::string> files;
+  std::set<std::string> directories;  // paths without a trailing separator
+  std::string currentDirectory = "/home/user";
   std::optional<port::PlatformError> writeError;
 
  private:

@@ -65,6 +65,7 @@ port::RunningApplicationRef MemoryWorkspace::runningApplicationWithProcessIdenti
 
 bool MemoryWorkspace::openURL(const std::string& url) {
   log_.add("workspace: openURL " + url);
+  openRequests.push_back({OpenRequest::Kind::url, {url}, {}, {}});
   return openURLResult;
 }
 
@@ -74,6 +75,8 @@ void MemoryWorkspace::openURLs(const std::vector<std::string>& urls,
                                port::OpenCompletion completion) {
   log_.add("workspace: openURLs " + joined(urls) + " with " + applicationURL +
            " substitution=" + (configuration.allowsRunningApplicationSubstitution ? "1" : "0"));
+  openRequests.push_back(
+      {OpenRequest::Kind::urlsWithApplication, urls, applicationURL, configuration});
   dispatch_.asyncGlobal(
       [completion = std::move(completion), error = openError] { completion(nullptr, error); });
 }
@@ -84,6 +87,7 @@ void MemoryWorkspace::openApplication(const std::string& applicationURL,
   log_.add("workspace: openApplication " + applicationURL +
            " arguments=" + joined(configuration.arguments) +
            " substitution=" + (configuration.allowsRunningApplicationSubstitution ? "1" : "0"));
+  openRequests.push_back({OpenRequest::Kind::application, {}, applicationURL, configuration});
   dispatch_.asyncGlobal(
       [completion = std::move(completion), error = openError] { completion(nullptr, error); });
 }

@@ -46,6 +46,15 @@ class MemoryWorkspace : public port::Workspace {
   std::optional<port::PlatformError> openError;
   bool openURLResult = true;
 
+  // Every open request, in order.
+  struct OpenRequest {
+    enum class Kind { url, urlsWithApplication, application } kind;
+    std::vector<std::string> urls;
+    std::string applicationURL;
+    port::OpenConfiguration configuration;
+  };
+  std::vector<OpenRequest> openRequests;
+
   // port::Workspace
   port::RunningApplicationRef frontmostApplication() override;
   std::vector<port::RunningApplicationRef> runningApplications() override;
