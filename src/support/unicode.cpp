@@ -60,6 +60,30 @@ bool isWhitespaceOrNewline(char32_t c) {
   return type == U_SPACE_SEPARATOR || type == U_LINE_SEPARATOR || type == U_PARAGRAPH_SEPARATOR;
 }
 
+bool isWhitespace(char32_t c) {
+  return c == 0x09 || u_charType(static_cast<UChar32>(c)) == U_SPACE_SEPARATOR;
+}
+
+std::vector<std::string> splitDroppingEmpty(std::string_view text, bool (*isSeparator)(char32_t)) {
+  std::vector<std::string> pieces;
+  const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
+  // Requests are at most 1 MiB, far inside the index range of the UTF-8 macros.
+  const auto length = static_cast<int32_t>(std::min<std::size_t>(text.size(), INT32_MAX));
+  int32_t start = 0;
+  int32_t i = 0;
+  while (i < length) {
+    const int32_t at = i;
+    UChar32 c;
+    U8_NEXT(bytes, i, length, c);
+    if (c < 0 || !isSeparator(static_cast<char32_t>(c))) continue;
+    if (at > start) pieces.emplace_back(text.substr(std::size_t(start), std::size_t(at - start)));
+    start = i;
+  }
+  if (length > start)
+    pieces.emplace_back(text.substr(std::size_t(start), std::size_t(length - start)));
+  return pieces;
+}
+
 std::string trimWhitespaceAndNewlines(std::string_view text) {
   if (!isValidUTF8(text)) return std::string(text);
   const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());

@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zorv::support {
 
@@ -24,8 +25,17 @@ namespace zorv::support {
 // carriage return and U+0085.
 bool isWhitespaceOrNewline(char32_t c);
 
+// The platform's white-space set: space separators (category Zs) and tab. Line
+// breaks are not in it.
+bool isWhitespace(char32_t c);
+
 // `text` without white space and line breaks at either end. Invalid UTF-8 is
 // left as it is.
 std::string trimWhitespaceAndNewlines(std::string_view text);
+
+// The pieces of `text` between the characters for which `isSeparator` holds,
+// in order, without the empty ones. Bytes that are not valid UTF-8 are never
+// separators; they stay in their piece.
+std::vector<std::string> splitDroppingEmpty(std::string_view text, bool (*isSeparator)(char32_t));
 
 }  // namespace zorv::support
