@@ -22,6 +22,8 @@ class Reporter {
 
   // Returns at once; the alert is shown later on the main thread.
   void showAlert(std::string title, std::string message) const;
+  // The same with a message text only, as the file runner's alerts have.
+  void showAlert(std::string title) const { showAlert(std::move(title), std::string()); }
 
  private:
   port::Platform& platform_;

@@ -2,6 +2,7 @@
 // The base of every error the helper throws: its localized description is the
 // text shown to the user or printed.
 
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 
@@ -13,5 +14,12 @@ class Error : public std::runtime_error {
       : std::runtime_error(localizedDescription) {}
   std::string localizedDescription() const { return what(); }
 };
+
+// The platform's standard text for an error object that carries nothing but its
+// domain and code: "The operation couldn’t be completed. (AESendMessage error -600.)"
+inline std::string standardErrorDescription(const std::string& domain, std::int64_t code) {
+  return "The operation couldn’t be completed. (" + domain + " error " + std::to_string(code) +
+         ".)";
+}
 
 }  // namespace zorv::support

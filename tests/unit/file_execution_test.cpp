@@ -1,0 +1,294 @@
+// `executeFile` on the in-memory desktop: argument splitting, the start and its
+// lines, the standard-error report and its file, the run-time limit, and
+// failures to start.
+
+#include <gmock/gmock.h>
+
+#include <chrono>
+#include <cmath>
+
+#include "desktop/memory_desktop.h"
+#include "helper/argument_splitting.h"
+#include "helper/file_runner.h"
+#include "helper_fixture.h"
+
+namespace zorv::testing {
+namespace {
+
+using namespace std::chrono_literals;
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using ::testing::IsEmpty;
+using ::testing::Optional;
+
+std::string executeFileRequest(const std::string& path, std::optional<std::string> arguments) {
+  return helper::encodeHelperAction(
+      {helper::HelperAction::ExecuteFile{path, std::move(arguments)}});
+}
+
+std::vector<std::uint8_t> bytes(const std::string& text) {
+  return {text.begin(), text.end()};
+}
+
+struct SplitCase {
+  const char* name;
+  std::optional<std::string> text;
+  std::optional<std::vector<std::string>> arguments;
+};
+
+class ExecuteFileArguments : public ::testing::TestWithParam<SplitCase> {};
+
+TEST_P(ExecuteFileArguments, SplitAtWhiteSpaceAndLineBreaks) {
+  EXPECT_EQ(helper::executeFileArguments(GetParam().text), GetParam().arguments);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ExecuteFileArguments,
+    ::testing::Values(
+        SplitCase{"runsAndEnds", "  -a\t-b\n\n-c  ", std::vector<std::string>{"-a", "-b", "-c"}},
+        SplitCase{"quotesAreOrdinary", "\"two words\"",
+                  std::vector<std::string>{"\"two", "words\""}},
+        SplitCase{"backslashesAreOrdinary", "a\\ b 'c'",
+                  std::vector<std::string>{"a\\", "b", "'c'"}},
+        SplitCase{"everyBreakAndUnicodeSpace",
+                  "a\vb\fc\rd\xC2\x85"
+                  "e\xE2\x80\xA8"
+                  "f\xE2\x80\xA9g\xC2\xA0h\xE2\x80\x83i",
+                  std::vector<std::string>{"a", "b", "c", "d", "e", "f", "g", "h", "i"}},
+        // Not in the set: zero-width space and the byte-order mark.
+        SplitCase{"formatCharactersStay",
+                  "a\xE2\x80\x8B"
+                  "b\xEF\xBB\xBF"
+                  "c",
+                  std::vector<std::string>{"a\xE2\x80\x8B"
+                                           "b\xEF\xBB\xBF"
+                                           "c"}},
+        SplitCase{"empty", "", std::vector<std::string>{}},
+        SplitCase{"separatorsOnly", " \n\t\r\n ", std::vector<std::string>{}},
+        SplitCase{"absent", std::nullopt, std::nullopt}),
+    [](const auto& testCase) { return std::string(testCase.param.name); });
+
+TEST(StandardErrorReport, IsByteForByteTheHeadingTextPathAndArguments) {
+  EXPECT_EQ(helper::standardErrorReport(bytes("oops"), "/usr/local/bin/tool", {"-v"}),
+            "File execution error:\noops\n\n/usr/local/bin/tool\nwith the arguments:\n[\"-v\"]");
+  EXPECT_EQ(helper::standardErrorReport(bytes("line 1\nline 2\n"), "/t", {}),
+            "File execution error:\nline 1\nline 2\n\n\n/t\nwith the arguments:\n[]");
+  EXPECT_EQ(helper::standardErrorReport(bytes("x"), "/t", {"say \"hi\"", "a\tb"}),
+            "File execution error:\nx\n\n/t\nwith the arguments:\n[\"say \\\"hi\\\"\", \"a\\tb\"]");
+}
+
+TEST(StandardErrorReport, TextThatIsNotUTF8IsReplacedByOneLine) {
+  EXPECT_EQ(helper::standardErrorReport({0x6f, 0xff, 0x6f}, "/t", {}),
+            "File execution error:\nfailed to read the standard error\n\n/t\nwith the "
+            "arguments:\n[]");
+}
+
+TEST(MessageFileName, IsTheTimeRoundedHalfAwayFromZeroWithPointZero) {
+  struct Case {
+    double seconds;
+    const char* name;
+  };
+  for (const auto& c : std::vector<Case>{
+           {1733412345.4, "message-generated-by-morvek-1733412345.0.txt"},
+           {1733412345.5, "message-generated-by-morvek-1733412346.0.txt"},
+           {1733412345.0, "message-generated-by-morvek-1733412345.0.txt"},
+           {1733412344.5, "message-generated-by-morvek-1733412345.0.txt"},  // not to even
+           {1733412345.999, "message-generated-by-morvek-1733412346.0.txt"},
+       }) {
+    EXPECT_EQ(helper::messageFileName(c.seconds), c.name) << std::fixed << c.seconds;
+  }
+}
+
+TEST(ExecutableFileLaunchError, ItsDescriptionIsTheGivenText) {
+  EXPECT_EQ(helper::ExecutableFileLaunchError("it broke").localizedDescription(), "it broke");
+  EXPECT_EQ(helper::ExecutableFileLaunchError(std::nullopt).localizedDescription(),
+            "The operation couldn’t be completed. (zorv_helper.ExecutableFileLaunchError error "
+            "1.)");
+}
+
+class ExecuteFile : public HelperOnMemoryDesktop {
+ protected:
+  void SetUp() override {
+    launch();
+    printedBefore = out().size();
+  }
+  std::vector<std::string> printed() const {
+    return {out().begin() + std::ptrdiff_t(printedBefore), out().end()};
+  }
+  MemoryTask& task() {
+    EXPECT_EQ(desktop.tasks.created.size(), 1u);
+    return *desktop.tasks.created.at(0);
+  }
+  static double now() {
+    return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+  }
+  std::size_t printedBefore = 0;
+};
+
+TEST_F(ExecuteFile, StartsInTheBackgroundWithNoEnvironmentAndPrintsTwoLines) {
+  run(executeFileRequest("/opt/tool", "-v  -w"));
+  auto& started = task();
+  EXPECT_EQ(started.launchPath_, "/opt/tool");
+  EXPECT_THAT(started.arguments_, ElementsAre("-v", "-w"));
+  ASSERT_TRUE(started.environment_.has_value());
+  EXPECT_THAT(*started.environment_, IsEmpty());
+  EXPECT_TRUE(started.stderr_);
+  // Nobody reads standard output in the background: it goes nowhere.
+  EXPECT_TRUE(started.discardsOutput_);
+  EXPECT_FALSE(started.stdout_);
+  EXPECT_THAT(
+      printed(),
+      ElementsAre("in helper", "launching /opt/tool with arguments [\"-v\", \"-w\"]", "launched"));
+  EXPECT_EQ(desktop.dispatch.pendingDelayed(), 1u);  // the run-time limit
+  EXPECT_THAT(desktop.log.withPrefix("task: wait"), IsEmpty());
+}
+
+TEST_F(ExecuteFile, WithoutArgumentsTextTheListIsEmpty) {
+  for (const auto& text : std::vector<std::optional<std::string>>{std::nullopt, "", " \n "}) {
+    desktop.console.lines.clear();
+    run(executeFileRequest("/opt/tool", text));
+    EXPECT_THAT(desktop.console.lines,
+                ElementsAre("in helper", "launching /opt/tool with arguments []", "launched"));
+  }
+}
+
+TEST_F(ExecuteFile, StandardErrorIsWrittenToAMessageFileThatTheDefaultApplicationOpens) {
+  desktop.tasks.writesToStandardError = "oops";
+  const double before = now();
+  run(executeFileRequest("/opt/tool", "-v"));
+  const double after = now();
+
+  ASSERT_EQ(desktop.files.files.size(), 1u);
+  const auto& [path, contents] = *desktop.files.files.begin();
+  EXPECT_EQ(contents, "File execution error:\noops\n\n/opt/tool\nwith the arguments:\n[\"-v\"]");
+  const std::string prefix = "/tmp/memory-desktop/message-generated-by-morvek-";
+  ASSERT_TRUE(path.starts_with(prefix)) << path;
+  ASSERT_TRUE(path.ends_with(".0.txt")) << path;
+  const double stamp = std::stod(path.substr(prefix.size()));
+  EXPECT_GE(stamp, std::round(before));
+  EXPECT_LE(stamp, std::round(after));
+
+  ASSERT_EQ(desktop.workspace.openRequests.size(), 1u);
+  EXPECT_EQ(desktop.workspace.openRequests[0].kind, MemoryWorkspace::OpenRequest::Kind::url);
+  EXPECT_THAT(desktop.workspace.openRequests[0].urls, ElementsAre("file://" + path));
+  EXPECT_THAT(desktop.alerts.shown, IsEmpty());
+  EXPECT_THAT(notificationTitles(), IsEmpty());
+}
+
+TEST_F(ExecuteFile, AChildThatWritesOnlyToStandardOutputCausesNothing) {
+  desktop.tasks.writesToStandardOutput = "all is well";
+  run(executeFileRequest("/opt/tool", std::nullopt));
+  EXPECT_THAT(desktop.files.files, IsEmpty());
+  EXPECT_THAT(desktop.workspace.openRequests, IsEmpty());
+  EXPECT_THAT(desktop.alerts.shown, IsEmpty());
+}
+
+TEST_F(ExecuteFile, AFileThatCannotBeWrittenPrintsWhyAndOpensNothing) {
+  desktop.tasks.writesToStandardError = "oops";
+  desktop.files.writeError = port::PlatformError{"NSPOSIXErrorDomain", 28, "No space left."};
+  run(executeFileRequest("/opt/tool", std::nullopt));
+  EXPECT_THAT(printed(),
+              ElementsAre("in helper", "launching /opt/tool with arguments []", "launched",
+                          "No space left.", "failed to write message in temporary file"));
+  EXPECT_THAT(desktop.workspace.openRequests, IsEmpty());
+  EXPECT_THAT(desktop.alerts.shown, IsEmpty());
+  EXPECT_THAT(notificationTitles(), IsEmpty());
+}
+
+TEST_F(ExecuteFile, AFileThatCannotBeStartedIsNotifiedAndNothingElseHappens) {
+  desktop.tasks.launchError =
+      port::PlatformError{"NSPOSIXErrorDomain", 2,
+                          "The file “/missing” could not be started: No such file or directory."};
+  run(executeFileRequest("/missing", "-v"));
+  ASSERT_EQ(desktop.userNotifications.delivered.size(), 1u);
+  const auto& content = desktop.userNotifications.delivered[0].content;
+  EXPECT_EQ(content.title, "Failed to execute file");
+  EXPECT_EQ(content.subtitle,
+            "The file “/missing” could not be started: No such file or directory.");
+  EXPECT_THAT(printed(), ElementsAre("in helper"));
+  EXPECT_EQ(desktop.dispatch.pendingDelayed(), 0u);
+}
+
+TEST_F(ExecuteFile, AChildStillThereAfterTenSecondsIsTerminatedWithAnAlertAndALine) {
+  run(executeFileRequest("/opt/sleeper", std::nullopt));
+  desktop.dispatch.advance(9999ms);
+  desktop.settle();
+  EXPECT_THAT(desktop.log.withPrefix("task: terminate"), IsEmpty());
+  EXPECT_THAT(desktop.alerts.shown, IsEmpty());
+
+  desktop.dispatch.advance(1ms);
+  desktop.settle();
+  EXPECT_THAT(desktop.log.withPrefix("task: terminate "), ElementsAre("/opt/sleeper"));
+  ASSERT_EQ(desktop.alerts.shown.size(), 1u);
+  const auto& alert = desktop.alerts.shown[0];
+  EXPECT_EQ(alert.style, port::AlertStyle::critical);
+  EXPECT_EQ(alert.messageText, "Action execution timeout: /opt/sleeper");
+  EXPECT_EQ(alert.informativeText, "");
+  EXPECT_THAT(alert.buttons, ElementsAre("Cancel"));
+  EXPECT_EQ(printed().back(), "Action execution timeout: /opt/sleeper");
+}
+
+TEST_F(ExecuteFile, AChildThatEndedBeforeTheLimitCausesNothing) {
+  run(executeFileRequest("/opt/quick", std::nullopt));
+  desktop.tasks.created.clear();  // ended: the platform no longer keeps its task
+  desktop.dispatch.advance(10s);
+  desktop.settle();
+  EXPECT_THAT(desktop.log.withPrefix("task: terminate"), IsEmpty());
+  EXPECT_THAT(desktop.alerts.shown, IsEmpty());
+}
+
+class FileRunner : public ::testing::Test {
+ protected:
+  MemoryDesktop desktop;
+  helper::Reporter reporter{desktop.platform()};
+  helper::FileRunner runner{desktop.platform(), reporter};
+};
+
+TEST_F(FileRunner, WaitingModeReturnsStandardOutput) {
+  desktop.tasks.writesToStandardOutput = "result";
+  const auto output = runner.runExecutableFile("/opt/tool", std::nullopt, std::nullopt,
+                                               /*waitUntilExit=*/true, /*reportInFile=*/true);
+  EXPECT_THAT(output, Optional(std::string("result")));
+  EXPECT_TRUE(desktop.tasks.created.at(0)->stdout_);
+  EXPECT_THAT(desktop.log.withPrefix("task: wait "), ElementsAre("/opt/tool"));
+  EXPECT_THAT(desktop.console.lines, ElementsAre("launching /opt/tool with arguments []"));
+}
+
+TEST_F(FileRunner, WaitingModeFailsWithTheStandardErrorText) {
+  desktop.tasks.writesToStandardError = "bad input";
+  desktop.tasks.writesToStandardOutput = "partial";
+  try {
+    runner.runExecutableFile("/opt/tool", std::vector<std::string>{"-x"},
+                             std::map<std::string, std::string>{{"LANG", "C"}}, true, true);
+    FAIL() << "no error";
+  } catch (const helper::ExecutableFileLaunchError& error) {
+    EXPECT_EQ(error.errorDescription(), "bad input");
+    EXPECT_EQ(error.localizedDescription(), "bad input");
+  }
+  EXPECT_THAT(*desktop.tasks.created.at(0)->environment_,
+              ElementsAre(std::pair<const std::string, std::string>("LANG", "C")));
+}
+
+TEST_F(FileRunner, WaitingModeGivesAbsentForOutputThatIsNotUTF8) {
+  desktop.tasks.writesToStandardOutput = "\xff";
+  EXPECT_EQ(runner.runExecutableFile("/opt/tool", std::nullopt, std::nullopt, true, true),
+            std::nullopt);
+}
+
+TEST_F(FileRunner, ReportingInAnAlertShowsTheReportAndPrintsIt) {
+  desktop.tasks.writesToStandardError = "oops";
+  runner.runExecutableFile("/opt/tool", std::vector<std::string>{"-v"}, std::nullopt, false,
+                           /*reportInFile=*/false);
+  desktop.settle();
+  const std::string report =
+      "File execution error:\noops\n\n/opt/tool\nwith the arguments:\n[\"-v\"]";
+  ASSERT_EQ(desktop.alerts.shown.size(), 1u);
+  EXPECT_EQ(desktop.alerts.shown[0].messageText, report);
+  EXPECT_EQ(desktop.alerts.shown[0].informativeText, "");
+  EXPECT_EQ(desktop.console.lines.back(), report);
+  EXPECT_THAT(desktop.files.files, IsEmpty());
+}
+
+}  // namespace
+}  // namespace zorv::testing
