@@ -54,7 +54,7 @@ class X11RunningApplication : public port::RunningApplication {
 }  // namespace
 
 X11Workspace::X11Workspace(X11Display* display, port::Dispatch& dispatch)
-    : display_(display), dispatch_(dispatch) {
+    : display_(display), dispatch_(dispatch), opener_(dispatch) {
   if (!display_) return;
   XSelectInput(display_->get(), display_->root(), PropertyChangeMask);
   display_->setEventHandler([this](const XEvent& event) { onEvent(event); });
@@ -139,23 +139,20 @@ void X11Workspace::onEvent(const XEvent& event) {
   }
 }
 
-bool X11Workspace::openURL(const std::string&) {
-  return false;
+bool X11Workspace::openURL(const std::string& url) {
+  return opener_.openURL(url);
 }
 
-void X11Workspace::openURLs(const std::vector<std::string>&, const std::string&,
-                            const port::OpenConfiguration&, port::OpenCompletion completion) {
-  dispatch_.asyncGlobal([completion = std::move(completion)] {
-    completion(nullptr, port::PlatformError{"zorv", 1, "Opening URLs is not supported yet."});
-  });
+void X11Workspace::openURLs(const std::vector<std::string>& urls, const std::string& applicationURL,
+                            const port::OpenConfiguration& configuration,
+                            port::OpenCompletion completion) {
+  opener_.openURLs(urls, applicationURL, configuration, std::move(completion));
 }
 
-void X11Workspace::openApplication(const std::string&, const port::OpenConfiguration&,
+void X11Workspace::openApplication(const std::string& applicationURL,
+                                   const port::OpenConfiguration& configuration,
                                    port::OpenCompletion completion) {
-  dispatch_.asyncGlobal([completion = std::move(completion)] {
-    completion(nullptr,
-               port::PlatformError{"zorv", 1, "Opening applications is not supported yet."});
-  });
+  opener_.openApplication(applicationURL, configuration, std::move(completion));
 }
 
 void X11Workspace::addObserver(port::ObserverToken observer, const std::string& name,

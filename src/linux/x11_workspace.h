@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "linux/gio_opener.h"
 #include "linux/x11_display.h"
 #include "port/dispatch.h"
 #include "port/workspace.h"
@@ -44,6 +45,7 @@ class X11Workspace : public port::Workspace {
 
   X11Display* display_;
   port::Dispatch& dispatch_;
+  GioOpener opener_;
   std::optional<port::Pid> lastActivePid_;
   struct Registration {
     port::ObserverToken observer;
