@@ -13,6 +13,8 @@
 #include "linux/glib_application.h"
 #include "linux/glib_dispatch.h"
 #include "linux/gtk_alerts.h"
+#include "linux/posix_tasks.h"
+#include "linux/user_files.h"
 #include "linux/x11_display.h"
 #include "linux/x11_workspace.h"
 #include "null/null_services.h"
@@ -46,8 +48,8 @@ class LinuxPlatform {
   null_platform::NullKeyboardEvents keyboard_;
   null_platform::NullTextInputSources inputSources_;
   null_platform::NullAppleEvents appleEvents_;
-  null_platform::NullTasks tasks_;
-  null_platform::NullFiles files_;
+  PosixTasks tasks_;
+  UserFiles files_;
   std::unique_ptr<port::Platform> platform_;
 };
 

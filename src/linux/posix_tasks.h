@@ -1,0 +1,89 @@
+#pragma once
+// Child processes with posix_spawn. A child gets exactly the environment it is
+// given (none by default), no descriptor but 0, 1 and 2, default signal
+// handling, and is always reaped: a watcher thread per child waits for its end
+// and keeps its task alive until then.
+
+#include <sys/types.h>
+
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+
+#include "port/tasks.h"
+
+namespace zorv::linux_desktop {
+
+class PosixPipe : public port::Pipe {
+ public:
+  PosixPipe();
+  ~PosixPipe() override;
+  PosixPipe(const PosixPipe&) = delete;
+  PosixPipe& operator=(const PosixPipe&) = delete;
+
+  std::vector<std::uint8_t> readDataToEndOfFile() override;
+
+  bool valid() const { return readEnd_ >= 0; }
+  int writeEnd() const { return writeEnd_; }
+  // After the child has its copy: from then on only the child holds it open.
+  void closeWriteEnd();
+
+ private:
+  int readEnd_ = -1;
+  int writeEnd_ = -1;
+};
+
+class PosixTask : public port::Task, public std::enable_shared_from_this<PosixTask> {
+ public:
+  PosixTask() = default;
+  ~PosixTask() override = default;
+  PosixTask(const PosixTask&) = delete;
+  PosixTask& operator=(const PosixTask&) = delete;
+
+  void setLaunchPath(const std::string& path) override { launchPath_ = path; }
+  void setArguments(const std::vector<std::string>& arguments) override { arguments_ = arguments; }
+  void setEnvironment(const std::map<std::string, std::string>& environment) override {
+    environment_ = environment;
+  }
+  void setStandardError(std::shared_ptr<port::Pipe> pipe) override;
+  void setStandardOutput(std::shared_ptr<port::Pipe> pipe) override;
+  void discardStandardOutput() override;
+  std::optional<port::PlatformError> launch() override;
+  void waitUntilExit() override;
+  void terminate() override;
+  std::optional<std::string> launchPath() const override { return launchPath_; }
+  std::string description() const override;
+
+  // The child's process id once launched, else 0.
+  pid_t processIdentifier() const;
+  // The wait status (as waitpid gives it) once the child has ended.
+  std::optional<int> terminationStatus() const;
+
+ private:
+  // What the watcher thread shares with the task; outlives neither.
+  struct Child {
+    std::mutex mutex;
+    std::condition_variable ended;
+    pid_t pid = 0;
+    bool reaped = false;
+    int status = 0;
+  };
+  static void watch(std::shared_ptr<Child> child, std::shared_ptr<PosixTask> keepAlive);
+
+  std::optional<std::string> launchPath_;
+  std::vector<std::string> arguments_;
+  std::map<std::string, std::string> environment_;
+  std::shared_ptr<PosixPipe> standardError_;
+  std::shared_ptr<PosixPipe> standardOutput_;
+  bool discardOutput_ = false;
+  bool launched_ = false;
+  std::shared_ptr<Child> child_ = std::make_shared<Child>();
+};
+
+class PosixTasks : public port::Tasks {
+ public:
+  std::shared_ptr<port::Task> createTask() override;
+  std::shared_ptr<port::Pipe> createPipe() override;
+};
+
+}  // namespace zorv::linux_desktop

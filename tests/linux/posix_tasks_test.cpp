@@ -1,0 +1,361 @@
+// Child processes and files on the real system: environment, arguments,
+// descriptors, output, termination, reaping, start failures; the private
+// temporary directory and atomic writes.
+
+#include <gmock/gmock.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "linux/posix_tasks.h"
+#include "linux/user_files.h"
+
+namespace zorv::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using linux_desktop::PosixPipe;
+using linux_desktop::PosixTask;
+using linux_desktop::PosixTasks;
+using linux_desktop::UserFiles;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+
+std::string text(const std::vector<std::uint8_t>& bytes) {
+  return {bytes.begin(), bytes.end()};
+}
+
+// A folder of its own for one test, removed with it.
+class ScratchDir {
+ public:
+  ScratchDir() {
+    std::string pattern = (fs::temp_directory_path() / "zorv-test-XXXXXX").string();
+    if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp");
+    path_ = pattern;
+  }
+  ~ScratchDir() {
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+  }
+  const fs::path& path() const { return path_; }
+  fs::path file(const std::string& name, const std::string& contents, fs::perms perms) const {
+    const fs::path p = path_ / name;
+    std::ofstream(p) << contents;
+    fs::permissions(p, perms);
+    return p;
+  }
+
+ private:
+  fs::path path_;
+};
+
+// Runs `path` with `arguments` and waits; standard output and error as texts.
+struct Run {
+  std::shared_ptr<PosixTask> task;
+  std::string out;
+  std::string err;
+};
+
+Run run(const std::string& path, const std::vector<std::string>& arguments,
+        const std::map<std::string, std::string>& environment = {}) {
+  PosixTasks tasks;
+  auto task = std::static_pointer_cast<PosixTask>(tasks.createTask());
+  auto out = tasks.createPipe();
+  auto err = tasks.createPipe();
+  task->setLaunchPath(path);
+  task->setArguments(arguments);
+  task->setEnvironment(environment);
+  task->setStandardOutput(out);
+  task->setStandardError(err);
+  if (auto error = task->launch()) throw std::runtime_error(error->localizedDescription);
+  Run result{task, {}, {}};
+  std::thread errReader([&] { result.err = text(err->readDataToEndOfFile()); });
+  result.out = text(out->readDataToEndOfFile());
+  errReader.join();
+  task->waitUntilExit();
+  return result;
+}
+
+bool reaped(pid_t pid) {
+  // Neither running nor a zombie: the pid is gone, or another process's.
+  siginfo_t info{};
+  return ::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) < 0 &&
+         errno == ECHILD;
+}
+
+TEST(PosixTasks, TheChildGetsExactlyTheGivenEnvironment) {
+  ::setenv("ZORV_TEST_INHERITED", "yes", 1);
+  EXPECT_EQ(run("/usr/bin/env", {}).out, "");
+  EXPECT_EQ(run("/usr/bin/env", {}, {{"LANG", "C"}, {"X", "a b"}}).out, "LANG=C\nX=a b\n");
+  ::unsetenv("ZORV_TEST_INHERITED");
+}
+
+TEST(PosixTasks, ArgumentsArriveUnchangedAfterTheLaunchPath) {
+  const auto result =
+      run("/usr/bin/printf", {"[%s]", "a b", "line\nbreak", "\"q\" \\", "", "\xC3\xA9"});
+  EXPECT_EQ(result.out, "[a b][line\nbreak][\"q\" \\][][\xC3\xA9]");
+}
+
+TEST(PosixTasks, OnlyTheThreeStandardDescriptorsReachTheChild) {
+  // One descriptor without close-on-exec, as a careless library would leave it.
+  const int leaky = ::open("/dev/null", O_RDONLY);
+  ASSERT_GE(leaky, 0);
+  // ls reads /proc/self/fd through a descriptor of its own: the lowest free one.
+  const auto result = run("/bin/ls", {"-1", "/proc/self/fd"});
+  ::close(leaky);
+  EXPECT_EQ(result.out, "0\n1\n2\n3\n");
+}
+
+TEST(PosixTasks, StandardErrorAndOutputArriveInTheirPipes) {
+  const auto result = run("/bin/sh", {"-c", "printf out; printf oops >&2"});
+  EXPECT_EQ(result.out, "out");
+  EXPECT_EQ(result.err, "oops");
+}
+
+TEST(PosixTasks, DiscardedOutputNeverStallsTheChild) {
+  PosixTasks tasks;
+  auto task = tasks.createTask();
+  auto err = tasks.createPipe();
+  task->setLaunchPath("/bin/sh");
+  // Far more than a pipe holds, then a word on standard error.
+  task->setArguments({"-c", "/usr/bin/head -c 20000000 /dev/zero; printf done >&2"});
+  task->setEnvironment({});
+  task->setStandardError(err);
+  task->discardStandardOutput();
+  ASSERT_FALSE(task->launch());
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(text(err->readDataToEndOfFile()), "done");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(8));
+  task->waitUntilExit();
+}
+
+TEST(PosixTasks, TerminateSendsTheTerminateSignal) {
+  PosixTasks tasks;
+  auto task = std::static_pointer_cast<PosixTask>(tasks.createTask());
+  task->setLaunchPath("/bin/sleep");
+  task->setArguments({"30"});
+  task->setEnvironment({});
+  ASSERT_FALSE(task->launch());
+  task->terminate();
+  task->waitUntilExit();
+  const auto status = task->terminationStatus();
+  ASSERT_TRUE(status);
+  EXPECT_TRUE(WIFSIGNALED(*status));
+  EXPECT_EQ(WTERMSIG(*status), SIGTERM);
+  task->terminate();  // after the end: nothing, and no other process is hit
+}
+
+TEST(PosixTasks, ARunningChildKeepsItsTaskAliveAndIsReapedWithoutAnyoneWaiting) {
+  std::weak_ptr<port::Task> weak;
+  pid_t pid = 0;
+  {
+    PosixTasks tasks;
+    auto task = std::static_pointer_cast<PosixTask>(tasks.createTask());
+    task->setLaunchPath("/bin/sleep");
+    task->setArguments({"0.3"});
+    task->setEnvironment({});
+    ASSERT_FALSE(task->launch());
+    pid = task->processIdentifier();
+    weak = task;
+  }
+  EXPECT_FALSE(weak.expired()) << "the task went while its child ran";
+  for (int i = 0; i < 500 && !weak.expired(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_TRUE(weak.expired()) << "the task outlived its child";
+  EXPECT_TRUE(reaped(pid)) << "no zombie may be left";
+}
+
+TEST(PosixTasks, AFileThatCannotBeStartedIsAnErrorAndReadersAreNotLeftWaiting) {
+  ScratchDir dir;
+  const auto plain = dir.file("plain.txt", "hello", fs::perms::owner_read | fs::perms::owner_write);
+  const auto noInterpreter =
+      dir.file("script", "#!/nonexistent/interpreter\n", fs::perms::owner_all);
+  struct Case {
+    std::string path;
+    std::string reason;
+  };
+  for (const auto& c : std::vector<Case>{
+           {(dir.path() / "missing").string(), "No such file or directory"},
+           {dir.path().string(), "Is a directory"},
+           {plain.string(), "Permission denied"},
+           {noInterpreter.string(), "No such file or directory"},
+           {"", "No launch path"},
+       }) {
+    PosixTasks tasks;
+    auto task = tasks.createTask();
+    auto err = tasks.createPipe();
+    task->setLaunchPath(c.path);
+    task->setEnvironment({});
+    task->setStandardError(err);
+    task->discardStandardOutput();
+    const auto error = task->launch();
+    ASSERT_TRUE(error) << c.path;
+    EXPECT_THAT(error->localizedDescription, HasSubstr(c.reason)) << c.path;
+    if (!c.path.empty()) {
+      EXPECT_THAT(error->localizedDescription, HasSubstr(c.path));
+    }
+    EXPECT_NE(error->code, 0);
+    EXPECT_THAT(err->readDataToEndOfFile(), IsEmpty());  // returns at once
+    task->waitUntilExit();                               // nothing to wait for
+    task->terminate();
+  }
+}
+
+TEST(PosixTasks, ATaskLaunchesOnlyOnce) {
+  PosixTasks tasks;
+  auto task = tasks.createTask();
+  task->setLaunchPath("/bin/true");
+  task->setEnvironment({});
+  ASSERT_FALSE(task->launch());
+  EXPECT_TRUE(task->launch());
+  task->waitUntilExit();
+}
+
+// Sets an environment variable for one test and restores it.
+class ScopedVariable {
+ public:
+  ScopedVariable(const char* name, const std::optional<std::string>& value) : name_(name) {
+    if (const char* old = ::getenv(name)) old_ = old;
+    if (value) {
+      ::setenv(name, value->c_str(), 1);
+    } else {
+      ::unsetenv(name);
+    }
+  }
+  ~ScopedVariable() {
+    if (old_) {
+      ::setenv(name_, old_->c_str(), 1);
+    } else {
+      ::unsetenv(name_);
+    }
+  }
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+fs::perms permissions(const fs::path& path) {
+  return fs::symlink_status(path).permissions() & fs::perms::mask;
+}
+
+TEST(UserFiles, TheTemporaryDirectoryIsAPrivateFolderInTheRuntimeDirectory) {
+  ScratchDir runtime;
+  fs::permissions(runtime.path(), fs::perms::owner_all);
+  ScopedVariable variable("XDG_RUNTIME_DIR", runtime.path().string());
+  UserFiles files;
+  const auto dir = files.temporaryDirectory();
+  EXPECT_EQ(dir, (runtime.path() / "zorv-helper").string() + "/");
+  EXPECT_EQ(permissions(dir), fs::perms::owner_all);
+  EXPECT_EQ(files.temporaryDirectory(), dir);
+}
+
+TEST(UserFiles, WithoutARuntimeDirectoryItIsTheUsersFolderUnderTheTemporaryFolder) {
+  ScratchDir tmp;
+  ScopedVariable runtime("XDG_RUNTIME_DIR", std::nullopt);
+  ScopedVariable tmpdir("TMPDIR", tmp.path().string());
+  UserFiles files;
+  const auto own = tmp.path() / ("zorv-helper-" + std::to_string(::geteuid()));
+  EXPECT_EQ(files.temporaryDirectory(), own.string() + "/");
+  EXPECT_EQ(permissions(own), fs::perms::owner_all);
+
+  // Loosened by someone: it is ours, so it is made private again.
+  fs::permissions(own, fs::perms::all);
+  EXPECT_EQ(files.temporaryDirectory(), own.string() + "/");
+  EXPECT_EQ(permissions(own), fs::perms::owner_all);
+}
+
+TEST(UserFiles, APlantedLinkOrSomeoneElsesFolderIsNeverUsed) {
+  ScratchDir tmp;
+  ScopedVariable runtime("XDG_RUNTIME_DIR", std::nullopt);
+  ScopedVariable tmpdir("TMPDIR", tmp.path().string());
+  const auto own = tmp.path() / ("zorv-helper-" + std::to_string(::geteuid()));
+  const auto elsewhere = tmp.path() / "attacker";
+  fs::create_directory(elsewhere);
+  fs::create_directory_symlink(elsewhere, own);
+
+  UserFiles files;
+  const auto dir = files.temporaryDirectory();
+  EXPECT_NE(dir, own.string() + "/");
+  EXPECT_TRUE(dir.starts_with((tmp.path() / "zorv-helper-").string())) << dir;
+  EXPECT_EQ(permissions(dir), fs::perms::owner_all);
+  EXPECT_FALSE(fs::is_symlink(fs::path(dir).parent_path()));
+  ASSERT_FALSE(files.writeAtomically(dir + "m.txt", "x"));
+  EXPECT_TRUE(fs::is_empty(elsewhere));
+  EXPECT_EQ(files.temporaryDirectory(), dir) << "one fallback per process";
+
+  if (::geteuid() == 0) {
+    // Root can show the other case: a real folder of another user.
+    fs::remove(own);
+    fs::create_directory(own);
+    ASSERT_EQ(::chown(own.c_str(), 65534, 65534), 0);
+    UserFiles other;
+    EXPECT_NE(other.temporaryDirectory(), own.string() + "/");
+  }
+}
+
+TEST(UserFiles, AnAtomicWriteReplacesTheFileWithAnOwnerOnlyOne) {
+  ScratchDir dir;
+  UserFiles files;
+  const auto target = dir.path() / "message.txt";
+  const mode_t oldMask = ::umask(0);
+  const auto first = files.writeAtomically(target.string(), "first");
+  const auto second = files.writeAtomically(target.string(), "second \xC3\xA9");
+  ::umask(oldMask);
+  ASSERT_FALSE(first);
+  ASSERT_FALSE(second);
+  std::ifstream in(target);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "second \xC3\xA9");
+  EXPECT_EQ(permissions(target), fs::perms::owner_read | fs::perms::owner_write);
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir.path())) {
+    names.push_back(entry.path().filename());
+  }
+  EXPECT_THAT(names, ElementsAre("message.txt")) << "no temporary file is left";
+}
+
+TEST(UserFiles, ALinkAtTheTargetIsReplacedNotFollowed) {
+  ScratchDir dir;
+  const auto victim = dir.file("victim", "keep me", fs::perms::owner_read | fs::perms::owner_write);
+  const auto target = dir.path() / "message.txt";
+  fs::create_symlink(victim, target);
+  UserFiles files;
+  ASSERT_FALSE(files.writeAtomically(target.string(), "report"));
+  EXPECT_FALSE(fs::is_symlink(target));
+  std::ifstream in(victim);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "keep me");
+}
+
+TEST(UserFiles, AWriteThatFailsSaysWhichFileAndWhy) {
+  UserFiles files;
+  const auto error = files.writeAtomically("/nonexistent-zorv/dir/message.txt", "x");
+  ASSERT_TRUE(error);
+  EXPECT_THAT(error->localizedDescription, HasSubstr("message.txt"));
+  EXPECT_THAT(error->localizedDescription, HasSubstr("No such file or directory"));
+}
+
+TEST(UserFiles, CurrentDirectoryAndExistence) {
+  ScratchDir dir;
+  const auto file = dir.file("f", "", fs::perms::owner_read);
+  UserFiles files;
+  EXPECT_EQ(files.currentDirectoryPath(), fs::current_path().string());
+  bool isDirectory = true;
+  EXPECT_TRUE(files.fileExistsAtPath(file.string(), isDirectory));
+  EXPECT_FALSE(isDirectory);
+  EXPECT_TRUE(files.fileExistsAtPath(dir.path().string(), isDirectory));
+  EXPECT_TRUE(isDirectory);
+  EXPECT_FALSE(files.fileExistsAtPath((dir.path() / "none").string(), isDirectory));
+}
+
+}  // namespace
+}  // namespace zorv::testing
