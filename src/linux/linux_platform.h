@@ -13,6 +13,7 @@
 #include "linux/glib_application.h"
 #include "linux/glib_dispatch.h"
 #include "linux/gtk_alerts.h"
+#include "linux/logind_apple_events.h"
 #include "linux/posix_tasks.h"
 #include "linux/user_files.h"
 #include "linux/x11_display.h"
@@ -47,7 +48,7 @@ class LinuxPlatform {
   GtkAlerts alerts_;
   null_platform::NullKeyboardEvents keyboard_;
   null_platform::NullTextInputSources inputSources_;
-  null_platform::NullAppleEvents appleEvents_;
+  LogindAppleEvents appleEvents_;
   PosixTasks tasks_;
   UserFiles files_;
   std::unique_ptr<port::Platform> platform_;

@@ -1,0 +1,242 @@
+// Core events through logind: the descriptor table, what is sent for 'slep',
+// and how the bus's failures map onto the platform's statuses.
+
+#include <gmock/gmock.h>
+
+#include <gio/gio.h>
+#include <signal.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <optional>
+#include <string>
+
+#include "linux/logind_apple_events.h"
+#include "linux/private_bus.h"
+
+namespace zorv::testing {
+namespace {
+
+using linux_desktop::LogindAppleEvents;
+
+const std::vector<std::uint8_t> kSystemProcess = {0, 0, 0, 0, 0, 0, 0, 1};
+constexpr port::FourCharCode kPsn = port::fourCharCode("psn ");
+constexpr port::FourCharCode kAevt = port::fourCharCode("aevt");
+constexpr port::FourCharCode kSlep = port::fourCharCode("slep");
+
+class ScopedSystemBus {
+ public:
+  explicit ScopedSystemBus(const std::string& address) {
+    if (const char* old = std::getenv("DBUS_SYSTEM_BUS_ADDRESS")) old_ = old;
+    ::setenv("DBUS_SYSTEM_BUS_ADDRESS", address.c_str(), 1);
+  }
+  ~ScopedSystemBus() {
+    if (old_) {
+      ::setenv("DBUS_SYSTEM_BUS_ADDRESS", old_->c_str(), 1);
+    } else {
+      ::unsetenv("DBUS_SYSTEM_BUS_ADDRESS");
+    }
+  }
+
+ private:
+  std::optional<std::string> old_;
+};
+
+// Builds the event and sends it; the status of the send. Disposes everything.
+port::StatusCode send(LogindAppleEvents& events, port::FourCharCode eventID,
+                      const std::vector<std::uint8_t>& target = kSystemProcess) {
+  const auto desc = events.createDesc(kPsn, target);
+  const auto event = events.createAppleEvent(kAevt, eventID, desc.descriptor, -1, 0);
+  events.disposeDesc(desc.descriptor);
+  port::DescriptorId reply = 99;
+  const auto status = events.sendMessage(event.descriptor, reply, port::kAENoReply, 1000);
+  EXPECT_EQ(reply, 0u);
+  events.disposeDesc(event.descriptor);
+  return status;
+}
+
+TEST(LogindAppleEvents, DescriptorsLiveUntilDisposedAndTheEventKeepsItsOwnTarget) {
+  LogindAppleEvents events;
+  const auto desc = events.createDesc(kPsn, kSystemProcess);
+  ASSERT_EQ(desc.status, port::kSuccess);
+  EXPECT_NE(desc.descriptor, 0u);
+  const auto event = events.createAppleEvent(kAevt, kSlep, desc.descriptor, -1, 0);
+  ASSERT_EQ(event.status, port::kSuccess);
+  EXPECT_EQ(events.liveDescriptors(), 2u);
+  EXPECT_EQ(events.disposeDesc(desc.descriptor), port::kSuccess);
+  EXPECT_EQ(events.disposeDesc(desc.descriptor), linux_desktop::kErrAENotAEDesc);
+  EXPECT_EQ(events.disposeDesc(0), port::kSuccess);  // the null descriptor
+  EXPECT_EQ(events.disposeDesc(event.descriptor), port::kSuccess);
+  EXPECT_EQ(events.liveDescriptors(), 0u);
+}
+
+TEST(LogindAppleEvents, AnEventNeedsALiveTargetAndASendNeedsAnEvent) {
+  LogindAppleEvents events;
+  EXPECT_EQ(events.createAppleEvent(kAevt, kSlep, 42, -1, 0).status,
+            linux_desktop::kErrAENotAEDesc);
+  const auto desc = events.createDesc(kPsn, kSystemProcess);
+  port::DescriptorId reply = 0;
+  EXPECT_EQ(events.sendMessage(desc.descriptor, reply, port::kAENoReply, 1000),
+            linux_desktop::kErrAENotAEDesc);
+  EXPECT_EQ(events.sendMessage(77, reply, port::kAENoReply, 1000), linux_desktop::kErrAENotAEDesc);
+  events.disposeDesc(desc.descriptor);
+}
+
+TEST(LogindAppleEvents, OnlyTheSystemProcessAndItsSleepEventAreReachable) {
+  ScopedSystemBus bus("unix:path=/nonexistent/zorv-test-socket");
+  LogindAppleEvents events;
+  EXPECT_EQ(send(events, kSlep, {0, 0, 0, 0, 0, 0, 0, 2}), linux_desktop::kProcNotFound);
+  EXPECT_EQ(send(events, port::fourCharCode("xxxx")), linux_desktop::kErrAEEventNotHandled);
+  EXPECT_EQ(events.liveDescriptors(), 0u);
+}
+
+TEST(LogindAppleEvents, BusFailuresMapOntoThePlatformsStatuses) {
+  struct Case {
+    std::string name;
+    bool timedOut;
+    port::StatusCode status;
+  };
+  for (const auto& c : std::vector<Case>{
+           {"org.freedesktop.DBus.Error.ServiceUnknown", false, -600},
+           {"org.freedesktop.DBus.Error.NameHasNoOwner", false, -600},
+           {"org.freedesktop.DBus.Error.AccessDenied", false, -10004},
+           {"org.freedesktop.DBus.Error.InteractiveAuthorizationRequired", false, -10004},
+           {"org.freedesktop.DBus.Error.NoReply", false, -1712},
+           {"", true, -1712},
+           {"org.freedesktop.login1.OperationInProgress", false, -1708},
+           {"org.freedesktop.DBus.Error.UnknownMethod", false, -1708},
+           {"", false, -609},
+       }) {
+    EXPECT_EQ(LogindAppleEvents::statusForBusError(c.name, c.timedOut), c.status) << c.name;
+  }
+}
+
+TEST(LogindAppleEvents, NoSystemBusIsAnInvalidConnection) {
+  ScopedSystemBus bus("unix:path=/nonexistent/zorv-test-socket");
+  LogindAppleEvents events;
+  EXPECT_EQ(send(events, kSlep), linux_desktop::kConnectionInvalid);
+}
+
+TEST(LogindAppleEvents, ABusWithoutLogindIsProcessNotFound) {
+  PrivateBus privateBus;
+  ScopedSystemBus bus(privateBus.address());
+  LogindAppleEvents events;
+  EXPECT_EQ(send(events, kSlep), linux_desktop::kProcNotFound);
+}
+
+// A scripted stand-in for logind on a private bus: python-dbusmock with one
+// Suspend method whose body the test chooses.
+class LogindStandIn {
+ public:
+  LogindStandIn(const std::string& address, const std::string& suspendCode) : address_(address) {
+    const gchar* argv[] = {"/usr/bin/python3",
+                           "-m",
+                           "dbusmock",
+                           "--system",
+                           "org.freedesktop.login1",
+                           "/org/freedesktop/login1",
+                           "org.freedesktop.login1.Manager",
+                           nullptr};
+    gchar** envp =
+        g_environ_setenv(g_get_environ(), "DBUS_SYSTEM_BUS_ADDRESS", address.c_str(), TRUE);
+    GError* error = nullptr;
+    const bool started = g_spawn_async(nullptr, const_cast<gchar**>(argv), envp,
+                                       G_SPAWN_DO_NOT_REAP_CHILD, nullptr, nullptr, &pid_, &error);
+    g_strfreev(envp);
+    if (!started) {
+      std::string message = error->message;
+      g_error_free(error);
+      throw std::runtime_error("cannot start dbusmock: " + message);
+    }
+    bus_ = connectTo(address);
+    for (int i = 0; i < 1000 && !hasOwner(); ++i) g_usleep(10000);
+    if (!hasOwner()) throw std::runtime_error("dbusmock did not appear");
+    call("org.freedesktop.DBus.Mock", "AddMethod",
+         g_variant_new("(sssss)", "org.freedesktop.login1.Manager", "Suspend", "b", "",
+                       suspendCode.c_str()));
+  }
+  ~LogindStandIn() {
+    if (bus_) g_object_unref(bus_);
+    kill(pid_, SIGTERM);
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    g_spawn_close_pid(pid_);
+  }
+
+  // The recorded calls as "Method args" texts.
+  std::vector<std::string> calls() {
+    GVariant* reply = call("org.freedesktop.DBus.Mock", "GetCalls", nullptr);
+    std::vector<std::string> out;
+    if (!reply) return out;
+    GVariant* list = g_variant_get_child_value(reply, 0);
+    for (gsize i = 0; i < g_variant_n_children(list); ++i) {
+      GVariant* entry = g_variant_get_child_value(list, i);
+      GVariant* method = g_variant_get_child_value(entry, 1);
+      GVariant* args = g_variant_get_child_value(entry, 2);
+      gchar* argsText = g_variant_print(args, FALSE);
+      out.push_back(std::string(g_variant_get_string(method, nullptr)) + " " + argsText);
+      g_free(argsText);
+      g_variant_unref(args);
+      g_variant_unref(method);
+      g_variant_unref(entry);
+    }
+    g_variant_unref(list);
+    g_variant_unref(reply);
+    return out;
+  }
+
+ private:
+  static GDBusConnection* connectTo(const std::string& address) {
+    return g_dbus_connection_new_for_address_sync(
+        address.c_str(),
+        static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                          G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+        nullptr, nullptr, nullptr);
+  }
+  bool hasOwner() {
+    GVariant* reply = g_dbus_connection_call_sync(
+        bus_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+        "NameHasOwner", g_variant_new("(s)", "org.freedesktop.login1"), G_VARIANT_TYPE("(b)"),
+        G_DBUS_CALL_FLAGS_NONE, 1000, nullptr, nullptr);
+    if (!reply) return false;
+    gboolean owned = FALSE;
+    g_variant_get(reply, "(b)", &owned);
+    g_variant_unref(reply);
+    return owned;
+  }
+  GVariant* call(const char* interface, const char* method, GVariant* parameters) {
+    return g_dbus_connection_call_sync(bus_, "org.freedesktop.login1", "/org/freedesktop/login1",
+                                       interface, method, parameters, nullptr,
+                                       G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, nullptr);
+  }
+
+  std::string address_;
+  GPid pid_ = 0;
+  GDBusConnection* bus_ = nullptr;
+};
+
+TEST(LogindAppleEvents, SleepIsSuspendWithoutInteractionAndARefusalIsReported) {
+  PrivateBus privateBus;
+  ScopedSystemBus bus(privateBus.address());
+  LogindAppleEvents events;
+  {
+    LogindStandIn logind(privateBus.address(), "");
+    EXPECT_EQ(send(events, kSlep), port::kSuccess);
+    EXPECT_THAT(logind.calls(), ::testing::ElementsAre("Suspend [<false>]"));
+  }
+  {
+    LogindStandIn logind(privateBus.address(),
+                         "raise dbus.exceptions.DBusException('not allowed', "
+                         "name='org.freedesktop.DBus.Error.AccessDenied')");
+    EXPECT_EQ(send(events, kSlep), linux_desktop::kErrAEPrivilegeError);
+  }
+  {
+    LogindStandIn logind(privateBus.address(),
+                         "raise dbus.exceptions.DBusException('busy', "
+                         "name='org.freedesktop.login1.OperationInProgress')");
+    EXPECT_EQ(send(events, kSlep), linux_desktop::kErrAEEventNotHandled);
+  }
+}
+
+}  // namespace
+}  // namespace zorv::testing
