@@ -49,6 +49,29 @@ std::string escapedPercent(const std::string& text) {
   return out;
 }
 
+// GIO refuses an entry without saying why: a file that is no desktop entry, or
+// one whose program cannot be found.
+port::PlatformError whyNoDesktopEntry(const std::string& path) {
+  GKeyFile* keyFile = g_key_file_new();
+  std::string program;
+  if (g_key_file_load_from_file(keyFile, path.c_str(), G_KEY_FILE_NONE, nullptr)) {
+    gchar* exec = g_key_file_get_string(keyFile, G_KEY_FILE_DESKTOP_GROUP,
+                                        G_KEY_FILE_DESKTOP_KEY_EXEC, nullptr);
+    gchar** argv = nullptr;
+    if (exec && g_shell_parse_argv(exec, nullptr, &argv, nullptr)) {
+      program = argv[0];
+      g_strfreev(argv);
+    }
+    g_free(exec);
+  }
+  g_key_file_free(keyFile);
+  if (program.empty()) {
+    return ioError(G_IO_ERROR_INVALID_DATA, "“" + path + "” is not a valid desktop entry.");
+  }
+  return ioError(G_IO_ERROR_NOT_FOUND,
+                 "The program “" + program + "” of “" + path + "” cannot be found.");
+}
+
 using AppOrError = std::pair<GObjectPtr<GAppInfo>, std::optional<port::PlatformError>>;
 
 AppOrError failure(port::PlatformError error) {
@@ -75,10 +98,7 @@ AppOrError applicationAt(const std::string& applicationURL,
 
   if (regular && g_str_has_suffix(where.c_str(), ".desktop")) {
     GObjectPtr<GDesktopAppInfo> entry(g_desktop_app_info_new_from_filename(where.c_str()));
-    if (!entry) {
-      return failure(
-          ioError(G_IO_ERROR_INVALID_DATA, "“" + where + "” is not a valid desktop entry."));
-    }
+    if (!entry) return failure(whyNoDesktopEntry(where));
     if (!arguments || arguments->empty()) {
       return {GObjectPtr<GAppInfo>(G_APP_INFO(entry.release())), std::nullopt};
     }
