@@ -41,6 +41,16 @@ void waitUntilListening(ChildProcess& helper, const Environment& env) {
   FAIL() << "the helper never executed a request:\n" << helper.transcript();
 }
 
+// Ends the helper as a service manager would; it must leave cleanly (under the
+// sanitizers: without a finding, leaks included).
+void expectCleanStop(ChildProcess& helper) {
+  const auto status = helper.terminate();
+  EXPECT_TRUE(status.success()) << status.describe() << "\n" << helper.transcript();
+  for (const auto& line : helper.lines(Stream::err)) {
+    EXPECT_THAT(line, ::testing::Not(HasSubstr("Sanitizer"))) << helper.transcript();
+  }
+}
+
 void writeFile(const fs::path& path, const std::string& contents,
                fs::perms perms = fs::perms::owner_read | fs::perms::owner_write) {
   fs::create_directories(path.parent_path());
@@ -184,6 +194,7 @@ TEST_F(Exec, StandardErrorOfAChildIsOpenedInTheDefaultApplication) {
   EXPECT_EQ(lines[before], "in helper");
   EXPECT_EQ(lines[before + 1], "launching " + oops.string() + " with arguments [\"-v\"]");
   EXPECT_EQ(lines[before + 2], "launched");
+  expectCleanStop(*helper);
 }
 
 TEST_F(Exec, AChildFindsNoEnvironmentVariableSet) {
@@ -195,6 +206,7 @@ TEST_F(Exec, AChildFindsNoEnvironmentVariableSet) {
   const auto message = openedMessage();
   ASSERT_TRUE(message) << helper->transcript();
   EXPECT_THAT(*message, HasSubstr("ZORV_SECRET=unset HOME=unset DISPLAY=unset"));
+  expectCleanStop(*helper);
 }
 
 TEST_F(Exec, AChildFloodingStandardOutputDoesNotHang) {
@@ -208,6 +220,7 @@ TEST_F(Exec, AChildFloodingStandardOutputDoesNotHang) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, 8s);
   EXPECT_FALSE(helper->waitForLine(
       [](const std::string& line) { return line.starts_with("Action execution timeout: "); }, 3s));
+  expectCleanStop(*helper);
 }
 
 TEST_F(Exec, AChildStillRunningAfterTenSecondsIsTerminatedWithAnAlert) {
@@ -246,6 +259,22 @@ TEST_F(Exec, AChildStillRunningAfterTenSecondsIsTerminatedWithAnAlert) {
   EXPECT_TRUE(alert->find("push button", std::string("Cancel")));
   // Nothing was written to standard error, so nothing was opened.
   EXPECT_FALSE(waitForRecord(home() / "opened", 500ms));
+  expectCleanStop(*helper);
+}
+
+TEST_F(Exec, TheHelperEndsCleanlyWhileAChildStillRuns) {
+  auto helper = startHelper();
+  const fs::path pidFile = home() / "long.pid";
+  fs::remove(pidFile);
+  const auto child =
+      script("long.sh", "echo $$ > '" + pidFile.string() + "'\nexec /bin/sleep 30\n");
+  send(executeFile(child, std::nullopt));
+  ASSERT_TRUE(helper->waitForLine("launched")) << helper->transcript();
+  expectCleanStop(*helper);
+  // The child is left to itself, as any program the user started.
+  for (int i = 0; i < 100 && readFile(pidFile).empty(); ++i) std::this_thread::sleep_for(20ms);
+  const pid_t pid = std::stoi(readFile(pidFile));
+  EXPECT_EQ(::kill(pid, SIGKILL), 0);
 }
 
 TEST_F(Exec, AMissingFileIsNotifiedAsFailedToExecuteFile) {
@@ -260,6 +289,7 @@ TEST_F(Exec, AMissingFileIsNotifiedAsFailedToExecuteFile) {
   EXPECT_THAT(calls[before].body, HasSubstr("No such file or directory"));
   EXPECT_FALSE(helper->waitForLine(
       [](const std::string& line) { return line.starts_with("launching "); }, 500ms));
+  expectCleanStop(*helper);
 }
 
 TEST_F(Exec, OpenURLUsesTheDefaultHandlerOrTheNamedApplication) {
@@ -275,6 +305,7 @@ TEST_F(Exec, OpenURLUsesTheDefaultHandlerOrTheNamedApplication) {
   EXPECT_THAT(waitForRecord(home() / "named"),
               ::testing::Optional(ElementsAre("--named", "https://example.org/named")))
       << helper->transcript();
+  expectCleanStop(*helper);
 }
 
 TEST_F(Exec, OpenURLWithAMissingApplicationIsNotified) {
@@ -287,6 +318,7 @@ TEST_F(Exec, OpenURLWithAMissingApplicationIsNotified) {
   ASSERT_GT(calls.size(), before) << helper->transcript();
   EXPECT_EQ(calls[before].summary, "Failed to open url with application");
   EXPECT_THAT(calls[before].body, HasSubstr("missing.desktop"));
+  expectCleanStop(*helper);
 }
 
 TEST_F(Exec, LaunchAppPassesExactlyTheSplitArguments) {
@@ -302,6 +334,7 @@ TEST_F(Exec, LaunchAppPassesExactlyTheSplitArguments) {
   EXPECT_THAT(waitForRecord(home() / "named"),
               ::testing::Optional(ElementsAre("one\ntwo", "three")))
       << helper->transcript();
+  expectCleanStop(*helper);
 }
 
 TEST_F(Exec, SleepReachesLogindAndPrintsNothing) {
@@ -323,6 +356,7 @@ TEST_F(Exec, SleepReachesLogindAndPrintsNothing) {
   const auto lines = helper->lines();
   EXPECT_EQ(lines[before], "in helper");
   EXPECT_EQ(lines[before + 1], "in helper");  // the next request: nothing in between
+  expectCleanStop(*helper);
 }
 
 TEST(ExecWithoutLogind, SleepPrintsOneErrorLine) {
@@ -339,6 +373,7 @@ TEST(ExecWithoutLogind, SleepPrintsOneErrorLine) {
   EXPECT_EQ(lines[before], "in helper");
   EXPECT_EQ(lines[before + 1], "The operation couldn’t be completed. (AESendMessage error -600.)");
   EXPECT_EQ(lines[before + 2], "in helper");
+  expectCleanStop(helper);
 }
 
 }  // namespace
