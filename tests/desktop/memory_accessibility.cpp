@@ -219,6 +219,7 @@ port::AXResult<bool> MemoryAccessibility::isAttributeSettable(const port::Elemen
                                                               const std::string& attribute) {
   auto n = node(element);
   if (n->allCallsFail) return {*n->allCallsFail, false};
+  if (auto e = n->readErrors.find(attribute); e != n->readErrors.end()) return {e->second, false};
   if (!n->attributes.contains(attribute)) return {kAXErrorAttributeUnsupported, false};
   return {port::kSuccess, n->writeResults.contains(attribute)};
 }
