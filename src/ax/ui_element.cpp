@@ -1,5 +1,6 @@
 #include "ax/ui_element.h"
 
+#include "ax/observer.h"
 #include "ax/role.h"
 #include "support/unicode.h"
 
@@ -292,6 +293,35 @@ std::vector<std::shared_ptr<Application>> Application::applicationsWithBundleID(
     if (auto element = fromRunningApplication(platform, app)) out.push_back(element);
   }
   return out;
+}
+
+namespace {
+
+template <class Callback>
+std::unique_ptr<Observer> makeObserver(port::Platform& platform, Application& application,
+                                       Callback callback) {
+  try {
+    return std::make_unique<Observer>(platform, application.pid(), std::move(callback));
+  } catch (const AXError& error) {
+    if (error.code() == invalidUIElement) return nullptr;
+    platform.standardOutput.writeLine("Caught unexpected error creating observer: " +
+                                      error.localizedDescription());
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+std::unique_ptr<Observer> Application::createObserver(
+    std::function<void(Observer&, UIElementPtr, AXNotification)> callback) {
+  return makeObserver(platform_, *this, Observer::Callback(std::move(callback)));
+}
+
+std::unique_ptr<Observer> Application::createObserver(
+    std::function<void(Observer&, UIElementPtr, AXNotification,
+                       const std::optional<port::Dictionary>&)>
+        callbackWithInfo) {
+  return makeObserver(platform_, *this, Observer::CallbackWithInfo(std::move(callbackWithInfo)));
 }
 
 std::optional<std::vector<UIElementPtr>> Application::windows() {

@@ -3,6 +3,7 @@
 // the platform's result codes turned into absent values, defaults or thrown
 // AXErrors as each operation's rules say.
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -12,6 +13,7 @@
 #include "ax/action.h"
 #include "ax/attribute.h"
 #include "ax/ax_error.h"
+#include "ax/ax_notification.h"
 #include "ax/ax_value.h"
 #include "port/platform.h"
 
@@ -105,9 +107,20 @@ class UIElement : public std::enable_shared_from_this<UIElement> {
   float messagingTimeout_ = 0;
 };
 
+class Observer;
+
 class Application : public UIElement {
  public:
   using UIElement::UIElement;
+
+  // An observer of this application's process, or null: an application that is
+  // gone yields none; any other failure is printed as an unexpected error.
+  std::unique_ptr<Observer> createObserver(
+      std::function<void(Observer&, UIElementPtr, AXNotification)> callback);
+  std::unique_ptr<Observer> createObserver(
+      std::function<void(Observer&, UIElementPtr, AXNotification,
+                         const std::optional<port::Dictionary>&)>
+          callbackWithInfo);
 
   // Absent for a terminated application or a negative pid.
   static std::shared_ptr<Application> fromRunningApplication(

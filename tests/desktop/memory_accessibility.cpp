@@ -84,7 +84,7 @@ class MemoryAccessibility::Observer : public port::AXObserver {
     // A copy: the callback may add or remove registrations.
     const auto registrations = registrations_;
     for (const auto& r : registrations) {
-      if (r.notification != notification) continue;
+      if (r.notification != notification && !owner_.deliverEveryName) continue;
       if (!port::sameElement(r.element, target) && !port::sameElement(r.element, app)) continue;
       callback_(target, notification, r.refcon, withInfo_ ? info : std::nullopt);
       return;
