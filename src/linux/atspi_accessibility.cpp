@@ -4,7 +4,9 @@
 
 #include <string>
 
+#include "linux/atspi/atspi_observer.h"
 #include "linux/atspi/key_binding.h"
+#include "linux/x11_windows.h"
 
 namespace zorv::linux_desktop {
 namespace {
@@ -130,8 +132,9 @@ port::Array elementArray(const std::vector<port::ElementRef>& elements) {
 
 }  // namespace
 
-AtspiAccessibility::AtspiAccessibility(GDBusConnection* sessionBus)
+AtspiAccessibility::AtspiAccessibility(GDBusConnection* sessionBus, const X11Display* display)
     : sessionBus_(sessionBus ? G_DBUS_CONNECTION(g_object_ref(sessionBus)) : nullptr),
+      display_(display),
       bus_(sessionBus) {}
 
 AtspiAccessibility::~AtspiAccessibility() {
@@ -519,16 +522,44 @@ port::AXResult<bool> AtspiAccessibility::isAttributeSettable(const port::Element
                                                              const std::string& attribute) {
   auto value = copyAttributeValue(element, attribute);
   if (!value.ok() && value.code != kNoValue) return {value.code, false};
-  // Raising windows and applications comes with window switching.
-  return {0, false};
+  // Only raising applications and windows is mapped.
+  return {0, attribute == "AXFrontmost" || attribute == "AXMain"};
 }
 
 port::StatusCode AtspiAccessibility::setAttributeValue(const port::ElementRef& element,
                                                        const std::string& attribute,
-                                                       const port::Value&) {
-  auto value = copyAttributeValue(element, attribute);
-  if (!value.ok() && value.code != kNoValue) return value.code;
-  return kAttributeUnsupported;
+                                                       const port::Value& value) {
+  const auto* e = dynamic_cast<const AtspiElement*>(element.get());
+  if (!e) return kIllegalArgument;
+  auto current = copyAttributeValue(element, attribute);
+  if (!current.ok() && current.code != kNoValue) return current.code;
+  if (attribute != "AXFrontmost" && attribute != "AXMain") return kAttributeUnsupported;
+  const bool* on = value.get<bool>();
+  // The window manager can bring things forward, not send them back.
+  if (!on || !*on) return kIllegalArgument;
+  return raise(*e, attribute);
+}
+
+port::StatusCode AtspiAccessibility::raise(const AtspiElement& element,
+                                           const std::string& attribute) {
+  if (!display_) return kCannotComplete;
+  std::optional<Window> window;
+  if (attribute == "AXFrontmost" && element.kind() == AtspiElement::Kind::application) {
+    // Bringing an application forward activates its most recent window.
+    window = topWindowOf(*display_, element.pid());
+    if (!window) return kCannotComplete;
+  } else if (attribute == "AXMain" && element.kind() == AtspiElement::Kind::object) {
+    const int timeout = timeoutMs(element);
+    auto title = name(element.ref(), timeout);
+    if (!title.ok()) return title.code;
+    auto pid = bus_.pidOf(element.ref().bus, timeout);
+    if (!pid) return kInvalidUIElement;
+    window = topWindowOf(*display_, *pid, title.value);
+    if (!window) return kInvalidUIElement;
+  } else {
+    return kAttributeUnsupported;
+  }
+  return activateWindow(*display_, *window) ? 0 : kInvalidUIElement;
 }
 
 port::AXResult<port::Array> AtspiAccessibility::copyMultipleAttributeValues(
@@ -621,9 +652,21 @@ port::AXResult<port::ElementRef> AtspiAccessibility::copyElementAtPosition(const
 }
 
 port::AXResult<std::unique_ptr<port::AXObserver>> AtspiAccessibility::createObserver(
-    port::Pid, bool, port::AXObserverCallback) {
-  // Accessibility notifications come with window switching.
-  return {kNotImplemented, nullptr};
+    port::Pid pid, bool withInfo, port::AXObserverCallback callback) {
+  if (!bus_.connect()) return {-25211, nullptr};
+  auto app = bus_.applicationOf(pid, kDefaultTimeoutMs);
+  // A process without an accessible application has nothing to observe.
+  if (!app) return {kInvalidUIElement, nullptr};
+  const AtspiRef root = *app;
+  auto observer = std::make_unique<AtspiObserver>(
+      bus_, bus_.connection(), root.bus, pid, withInfo, std::move(callback),
+      [this, root]() -> std::optional<std::string> {
+        auto window = activeWindow(root, kDefaultTimeoutMs);
+        if (!window) return std::nullopt;
+        return window->path;
+      },
+      [this](const AtspiRef& ref) { return elementFor(ref, kDefaultTimeoutMs); });
+  return {0, std::move(observer)};
 }
 
 }  // namespace zorv::linux_desktop

@@ -11,6 +11,7 @@
 
 #include "linux/atspi/atspi_bus.h"
 #include "linux/atspi/atspi_element.h"
+#include "linux/x11_display.h"
 #include "port/accessibility.h"
 
 namespace zorv::linux_desktop {
@@ -18,7 +19,8 @@ namespace zorv::linux_desktop {
 class AtspiAccessibility : public port::Accessibility {
  public:
   // `sessionBus` may be null (no session bus: never trusted).
-  explicit AtspiAccessibility(GDBusConnection* sessionBus);
+  // `display` may be null (no X server: windows cannot be raised).
+  AtspiAccessibility(GDBusConnection* sessionBus, const X11Display* display);
   ~AtspiAccessibility() override;
   AtspiAccessibility(const AtspiAccessibility&) = delete;
   AtspiAccessibility& operator=(const AtspiAccessibility&) = delete;
@@ -88,7 +90,10 @@ class AtspiAccessibility : public port::Accessibility {
   std::optional<AtspiRef> menuBarBelow(const AtspiRef& window, int timeout);
   port::ElementRef elementFor(const AtspiRef& ref, int timeout);
 
+  port::StatusCode raise(const AtspiElement& element, const std::string& attribute);
+
   GDBusConnection* sessionBus_;
+  const X11Display* display_;
   AtspiBus bus_;
   std::function<void()> onUntrusted_;
 };

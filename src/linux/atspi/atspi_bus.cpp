@@ -59,6 +59,7 @@ bool AtspiBus::connect() {
     g_object_unref(bus_);
     bus_ = nullptr;
     pids_.clear();
+    registeredEvents_.clear();
   }
   if (!sessionBus_) return false;
   GVariant* reply = g_dbus_connection_call_sync(
@@ -143,6 +144,15 @@ std::optional<port::Pid> AtspiBus::pidOf(const std::string& bus, int timeoutMs) 
   g_variant_get(reply.value.get(), "(u)", &pid);
   pids_[bus] = static_cast<port::Pid>(pid);
   return static_cast<port::Pid>(pid);
+}
+
+void AtspiBus::registerEvent(const std::string& listener) {
+  if (!connect() || registeredEvents_.contains(listener)) return;
+  auto reply = call({"org.a11y.atspi.Registry", "/org/a11y/atspi/registry"},
+                    "org.a11y.atspi.Registry", "RegisterEvent",
+                    g_variant_new("(s@ass)", listener.c_str(), g_variant_new_strv(nullptr, 0), ""),
+                    nullptr, 5000, kFailure);
+  if (reply.ok()) registeredEvents_.insert(listener);
 }
 
 std::optional<AtspiRef> AtspiBus::applicationOf(port::Pid pid, int timeoutMs) {

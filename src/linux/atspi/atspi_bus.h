@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -60,11 +61,15 @@ class AtspiBus {
   std::optional<port::Pid> pidOf(const std::string& bus, int timeoutMs);
   // The application root of process `pid`, if it has one.
   std::optional<AtspiRef> applicationOf(port::Pid pid, int timeoutMs);
+  // Asks applications to send the events of `listener` ("window:activate"); once.
+  void registerEvent(const std::string& listener);
+  GDBusConnection* connection() const { return bus_; }
 
  private:
   GDBusConnection* sessionBus_;
   GDBusConnection* bus_ = nullptr;
   std::map<std::string, port::Pid> pids_;
+  std::set<std::string> registeredEvents_;
 };
 
 }  // namespace zorv::linux_desktop
