@@ -8,14 +8,16 @@
 
 #include "helper/helper_action.h"
 #include "helper/reporters.h"
+#include "helper/window_switching.h"
 #include "port/platform.h"
 
 namespace zorv::helper {
 
 class ActionExecutor {
  public:
-  ActionExecutor(port::Platform& platform, const Reporter& reporter)
-      : platform_(platform), reporter_(reporter) {}
+  ActionExecutor(port::Platform& platform, const Reporter& reporter,
+                 WindowSwitching& windowSwitching)
+      : platform_(platform), reporter_(reporter), windowSwitching_(windowSwitching) {}
 
   void executeHelperAction(const HelperAction& action);
 
@@ -41,6 +43,7 @@ class ActionExecutor {
 
   port::Platform& platform_;
   const Reporter& reporter_;
+  WindowSwitching& windowSwitching_;
   std::once_flag systemWideOnce_;
   port::ElementRef systemWide_;
 };
