@@ -39,7 +39,8 @@ GlibDispatch::GlibDispatch() {
 GlibDispatch::~GlibDispatch() {
   g_source_destroy(mainSource_);
   g_source_unref(mainSource_);
-  // Waits for running work; queued work is dropped with the process.
+  // Neither waits for running work (a reader may be blocked on a child that
+  // outlives the helper) nor runs queued work: both end with the process.
   g_thread_pool_free(pool_, TRUE, FALSE);
 }
 
