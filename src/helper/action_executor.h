@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "helper/helper_action.h"
+#include "helper/key_names.h"
+#include "helper/keystroke.h"
 #include "helper/reporters.h"
 #include "port/platform.h"
 
@@ -15,7 +17,10 @@ namespace zorv::helper {
 class ActionExecutor {
  public:
   ActionExecutor(port::Platform& platform, const Reporter& reporter)
-      : platform_(platform), reporter_(reporter) {}
+      : platform_(platform),
+        reporter_(reporter),
+        keyNames_(platform),
+        keystrokes_(platform, keyNames_) {}
 
   void executeHelperAction(const HelperAction& action);
 
@@ -43,6 +48,10 @@ class ActionExecutor {
   const Reporter& reporter_;
   std::once_flag systemWideOnce_;
   port::ElementRef systemWide_;
+  // The key names are built on first use and kept for the life of the process
+  // (this executor's).
+  KeyNames keyNames_;
+  KeystrokeSimulator keystrokes_;
 };
 
 }  // namespace zorv::helper
