@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "helper/helper_action.h"
+#include "helper/input_sources.h"
 #include "helper/key_names.h"
 #include "helper/keystroke.h"
 #include "helper/reporters.h"
@@ -20,7 +21,8 @@ class ActionExecutor {
       : platform_(platform),
         reporter_(reporter),
         keyNames_(platform),
-        keystrokes_(platform, keyNames_) {}
+        keystrokes_(platform, keyNames_),
+        inputSourceManager_(platform) {}
 
   void executeHelperAction(const HelperAction& action);
 
@@ -48,10 +50,11 @@ class ActionExecutor {
   const Reporter& reporter_;
   std::once_flag systemWideOnce_;
   port::ElementRef systemWide_;
-  // The key names are built on first use and kept for the life of the process
-  // (this executor's).
+  // The key names and the input-source list are built on first use and kept for
+  // the life of the process (this executor's).
   KeyNames keyNames_;
   KeystrokeSimulator keystrokes_;
+  InputSourceManager inputSourceManager_;
 };
 
 }  // namespace zorv::helper

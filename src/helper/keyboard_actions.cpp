@@ -11,7 +11,8 @@ void ActionExecutor::simulateKeystroke(const HelperAction::SimulateKeystroke& ac
   keystrokes_.simulateKeyUp(keystroke.keyCode, keystroke.modifiers);
 }
 
-// Not carried out yet: the request is received, decoded and routed here.
-void ActionExecutor::switchInputMethod(const HelperAction::SwitchInputMethod&) {}
+void ActionExecutor::switchInputMethod(const HelperAction::SwitchInputMethod& action) {
+  inputSourceManager_.switchInputMethod(action.inputSourceID);
+}
 
 }  // namespace zorv::helper

@@ -26,10 +26,6 @@ class MemoryKeyEvent : public port::KeyboardEvent {
   int& live_;
 };
 
-struct MemoryImage : port::Image {
-  std::string origin;
-};
-
 }  // namespace
 
 std::unique_ptr<port::EventSource> MemoryKeyboardEvents::createEventSource(

@@ -60,6 +60,11 @@ struct MemoryInputSource : port::InputSourceHandle {
   std::shared_ptr<const MemoryLayout> layout;
 };
 
+// An image the desktop loaded: from a URL, or "icon" for an icon of a source.
+struct MemoryImage : port::Image {
+  std::string origin;
+};
+
 // The arguments of one layout translation.
 struct TranslationCall {
   std::uint16_t keyCode;
