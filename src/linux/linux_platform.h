@@ -14,7 +14,9 @@
 #include "linux/glib_dispatch.h"
 #include "linux/gtk_alerts.h"
 #include "linux/x11_display.h"
+#include "linux/x11_keyboard_events.h"
 #include "linux/x11_workspace.h"
+#include "linux/xkb_input_sources.h"
 #include "null/null_services.h"
 #include "port/platform.h"
 
@@ -43,8 +45,8 @@ class LinuxPlatform {
   DBusDistributedCenter distributed_;
   FreedesktopNotifications notifications_;
   GtkAlerts alerts_;
-  null_platform::NullKeyboardEvents keyboard_;
-  null_platform::NullTextInputSources inputSources_;
+  X11KeyboardEvents keyboard_;
+  XkbTextInputSources inputSources_;
   null_platform::NullAppleEvents appleEvents_;
   null_platform::NullTasks tasks_;
   null_platform::NullFiles files_;
