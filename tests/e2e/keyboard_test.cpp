@@ -121,6 +121,12 @@ class KeyboardSession : public ::testing::Test {
     return {lines.begin() + std::ptrdiff_t(before), lines.end()};
   }
 
+  // The press line of one keystroke.
+  std::string downLine(ChildProcess& helper, int code) {
+    const auto lines = press(helper, code);
+    return lines.size() > 1 ? lines[1] : "<no line>";
+  }
+
   // The entry's text once it equals `expected`, or what it was at the time-out.
   std::string entryText(const std::string& app, const std::string& expected) {
     std::string text;
@@ -173,17 +179,17 @@ TEST_F(KeyboardSession, TheGroupLockedAtTheFirstKeystrokeNamesTheKeysForGood) {
   EXPECT_THAT(press(*helper, 16),
               ElementsAre("in helper", "Z key down simulated", "Z key up simulated"));
   // ß upper-cased, the dead circumflex by its own character, Y where US has Z.
-  EXPECT_THAT(press(*helper, 27)[1], "SS key down simulated");
-  EXPECT_THAT(press(*helper, 50)[1], "^ key down simulated");
-  EXPECT_THAT(press(*helper, 0x100 + 6)[1], "\u2318 Y key down simulated");
+  EXPECT_EQ(downLine(*helper, 27), "SS key down simulated");
+  EXPECT_EQ(downLine(*helper, 50), "^ key down simulated");
+  EXPECT_EQ(downLine(*helper, 0x100 + 6), "\u2318 Y key down simulated");
 
   groups->lock(kUS);
-  EXPECT_THAT(press(*helper, 16)[1], "Z key down simulated");
+  EXPECT_EQ(downLine(*helper, 16), "Z key down simulated");
 
   // A helper started now names the keys after the US layout.
   auto second = startHelper();
-  EXPECT_THAT(press(*second, 16)[1], "Y key down simulated");
-  EXPECT_THAT(press(*second, 27)[1], "- key down simulated");
+  EXPECT_EQ(downLine(*second, 16), "Y key down simulated");
+  EXPECT_EQ(downLine(*second, 27), "- key down simulated");
 }
 
 TEST_F(KeyboardSession, AKeyCodeWithoutAKeyIsNotSimulated) {
@@ -197,7 +203,7 @@ TEST_F(KeyboardSession, AKeyCodeWithoutAKeyIsNotSimulated) {
                           kDefaultTimeout, Stream::out, before))
       << helper->transcript();
   // The helper goes on.
-  EXPECT_THAT(press(*helper, 0)[1], "A key down simulated");
+  EXPECT_EQ(downLine(*helper, 0), "A key down simulated");
 }
 
 TEST_F(KeyboardSession, SwitchInputMethodLocksTheGroupOfThatLayout) {
@@ -209,7 +215,7 @@ TEST_F(KeyboardSession, SwitchInputMethodLocksTheGroupOfThatLayout) {
   emitRequest(desktop->env(), switchTo("de"));
   EXPECT_TRUE(groups->waitForLocked(kGerman)) << "locked: " << groups->locked();
   // Typed through the German layout now; still named after the first keystroke's.
-  EXPECT_THAT(press(*helper, 16)[1], "Y key down simulated");
+  EXPECT_EQ(downLine(*helper, 16), "Y key down simulated");
   EXPECT_EQ(entryText("KeySwitch", "yz"), "yz");
 
   emitRequest(desktop->env(), switchTo("us"));
@@ -237,8 +243,9 @@ TEST_F(KeyboardSession, AnUnknownIdentifierChangesNothingAndPrintsNothing) {
       << helper->transcript();
   EXPECT_EQ(groups->locked(), kGerman);
   const auto lines = helper->lines();
-  const std::vector<std::string> requestLines(lines.begin() + std::ptrdiff_t(before),
-                                              lines.begin() + std::ptrdiff_t(before + 8));
+  const std::vector<std::string> requestLines(
+      lines.begin() + std::ptrdiff_t(before),
+      lines.begin() + std::ptrdiff_t(std::min(lines.size(), before + 8)));
   EXPECT_THAT(
       requestLines,
       ElementsAre("in helper", "in helper", "in helper", "in helper", "in helper", "in helper",
