@@ -21,12 +21,9 @@ using linux_desktop::XkbLayout;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-TEST(VirtualKeyCodes, EveryNamedKeyAndEveryModifierHasAKeyOfItsOwn) {
-  std::set<std::uint16_t> evdev;
+TEST(VirtualKeyCodes, EveryNamedKeyAndEveryModifierHasAKey) {
   for (const auto& [code, name] : helper::staticKeyNames()) {
-    const auto key = evdevCode(static_cast<std::uint16_t>(code));
-    ASSERT_TRUE(key.has_value()) << code << " " << name;
-    EXPECT_TRUE(evdev.insert(*key).second) << code << " shares a key";
+    EXPECT_TRUE(evdevCode(static_cast<std::uint16_t>(code)).has_value()) << code << " " << name;
   }
   for (int code : {10, 49, 54, 55, 56, 57, 58, 59, 60, 61, 62, 67, 93, 94, 95, 102, 104, 110}) {
     EXPECT_TRUE(evdevCode(static_cast<std::uint16_t>(code)).has_value()) << code;
@@ -45,12 +42,14 @@ TEST(VirtualKeyCodes, ModifiersAndTheSpotChecksArePhysical) {
   for (const auto& [code, key] : cases) EXPECT_EQ(evdevCode(code), key) << code;
 }
 
-TEST(VirtualKeyCodes, CodesWithoutAPCKeyHaveNone) {
+TEST(VirtualKeyCodes, CodesWithoutAPCKeyHaveNoneAndNoTwoCodesShareAKey) {
   for (int code : {52, 63, 66, 68, 70, 77, 108, 112, 127, 128, 200, 255, 256, 65535}) {
     EXPECT_EQ(evdevCode(static_cast<std::uint16_t>(code)), std::nullopt) << code;
   }
   EXPECT_EQ(linux_desktop::virtualKeyTable().size(), 119u);
+  std::set<std::uint16_t> keys;
   for (const auto& [code, key] : linux_desktop::virtualKeyTable()) {
+    EXPECT_TRUE(keys.insert(key).second) << code << " shares a key";
     // X key codes are at most 255.
     EXPECT_LE(key + linux_desktop::kXKeycodeOffset, 255u) << code;
   }
