@@ -11,15 +11,18 @@
 #include "helper/key_names.h"
 #include "helper/keystroke.h"
 #include "helper/reporters.h"
+#include "helper/window_switching.h"
 #include "port/platform.h"
 
 namespace zorv::helper {
 
 class ActionExecutor {
  public:
-  ActionExecutor(port::Platform& platform, const Reporter& reporter)
+  ActionExecutor(port::Platform& platform, const Reporter& reporter,
+                 WindowSwitching& windowSwitching)
       : platform_(platform),
         reporter_(reporter),
+        windowSwitching_(windowSwitching),
         keyNames_(platform),
         keystrokes_(platform, keyNames_),
         inputSourceManager_(platform) {}
@@ -48,6 +51,7 @@ class ActionExecutor {
 
   port::Platform& platform_;
   const Reporter& reporter_;
+  WindowSwitching& windowSwitching_;
   std::once_flag systemWideOnce_;
   port::ElementRef systemWide_;
   // The key names and the input-source list are built on first use and kept for

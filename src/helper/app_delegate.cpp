@@ -40,7 +40,10 @@ std::string debugDescription(const port::Notification& notification) {
 }
 
 AppDelegate::AppDelegate(port::Platform& platform)
-    : platform_(platform), reporter_(platform), executor_(platform, reporter_) {}
+    : platform_(platform),
+      reporter_(platform),
+      windowSwitching_(platform),
+      executor_(platform, reporter_, windowSwitching_) {}
 
 void AppDelegate::applicationDidFinishLaunching() {
   // With the prompt option the platform asks the user itself; the answer is the
@@ -95,9 +98,8 @@ void AppDelegate::appActivated(const port::Notification& notification) {
   recordActivation(*application);
 }
 
-void AppDelegate::recordActivation(const port::RunningApplicationRef&) {
-  // The history that `switchWindow` returns along is kept here once window
-  // switching is built; until then an activation changes nothing.
+void AppDelegate::recordActivation(const port::RunningApplicationRef& application) {
+  windowSwitching_.recordActivation(application);
 }
 
 }  // namespace zorv::helper

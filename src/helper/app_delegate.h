@@ -5,6 +5,7 @@
 
 #include "helper/action_executor.h"
 #include "helper/reporters.h"
+#include "helper/window_switching.h"
 #include "port/platform.h"
 
 namespace zorv::helper {
@@ -26,10 +27,12 @@ class AppDelegate : public port::ApplicationDelegate {
 
   // Feeds the window-switching history with the application that became active.
   void recordActivation(const port::RunningApplicationRef& application);
+  const WindowSwitching::State& windowSwitchingState() const { return windowSwitching_.state(); }
 
  private:
   port::Platform& platform_;
   Reporter reporter_;
+  WindowSwitching windowSwitching_;
   ActionExecutor executor_;
 };
 

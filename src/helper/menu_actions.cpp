@@ -9,7 +9,7 @@
 #include "helper/accessibility/press_menu_items.h"
 #include "helper/action_executor.h"
 #include "helper/menu_path.h"
-#include "helper/menu_reader.h"
+#include "helper/menu_search.h"
 #include "support/list_notation.h"
 #include "support/unicode.h"
 
@@ -37,25 +37,22 @@ void ActionExecutor::menuCommand(const HelperAction::MenuCommandInfo& info) {
 
   auto frontmost = platform_.workspace.frontmostApplication();
   if (!frontmost) return reportMenuUnavailable();
-  auto current = MenuReader::readMenuTree(platform_, frontmost->processIdentifier());
-  if (!current) return reportMenuUnavailable();
+  // Only the menus on the way are read, not the whole bar: the result is the
+  // same, and a deep path on a big menu bar does not keep the user waiting.
+  auto search = MenuSearch::open(platform_, frontmost->processIdentifier());
+  if (!search) return reportMenuUnavailable();
 
+  MenuSearch::Node* current = &search->root();
   for (const auto& name : menuPath(info.menuTitle, frontmost->localizedName())) {
-    std::vector<std::shared_ptr<MenuReader::MenuItem>> matches;
-    current->collectItems(
-        [&name](const MenuReader::MenuItem& item) {
-          return support::canonicallyEqual(item.name, name);
-        },
-        matches);
-    if (matches.empty()) {
+    current = search->findFirst(*current, name);
+    if (!current) {
       reporter_.postUserNotification(
           "Failed to find the menu named '" + name + "' or it is currently unavailable.",
           std::nullopt);
       return;
     }
-    current = matches.front();
   }
-  MenuReader::pressMenuItem(platform_, *current);
+  search->press(*current);
 }
 
 void ActionExecutor::reportMenuUnavailable() {

@@ -1,10 +1,11 @@
 // `switchWindow`: going back to the previous application or window.
-// Not carried out yet: the request is received, decoded and routed here.
 
 #include "helper/action_executor.h"
 
 namespace zorv::helper {
 
-void ActionExecutor::switchWindow() {}
+void ActionExecutor::switchWindow() {
+  windowSwitching_.performSwitchWindow();
+}
 
 }  // namespace zorv::helper

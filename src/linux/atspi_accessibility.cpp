@@ -1,143 +1,672 @@
 #include "linux/atspi_accessibility.h"
 
+#include <atspi/atspi-constants.h>
+
 #include <string>
+
+#include "linux/atspi/atspi_observer.h"
+#include "linux/atspi/key_binding.h"
+#include "linux/x11_windows.h"
 
 namespace zorv::linux_desktop {
 namespace {
 
-// Reading and changing other applications' elements is mapped onto AT-SPI
-// separately; until then every element call answers "not implemented".
+constexpr port::StatusCode kIllegalArgument = -25201;
+constexpr port::StatusCode kInvalidUIElement = -25202;
+constexpr port::StatusCode kCannotComplete = -25204;
+constexpr port::StatusCode kAttributeUnsupported = -25205;
+constexpr port::StatusCode kActionUnsupported = -25206;
 constexpr port::StatusCode kNotImplemented = -25208;
+constexpr port::StatusCode kNoValue = -25212;
 constexpr int kBusTimeoutMs = 5000;
+// The platform's default messaging timeout.
+constexpr int kDefaultTimeoutMs = 6000;
 
-class PidElement : public port::Element {
- public:
-  explicit PidElement(port::Pid pid) : pid_(pid) {}
-  bool equals(const port::Element& other) const override {
-    const auto* o = dynamic_cast<const PidElement*>(&other);
-    return o && o->pid_ == pid_;
-  }
-  std::size_t hash() const override { return std::hash<port::Pid>{}(pid_); }
-  std::string description() const override {
-    return "<AXUIElement {pid=" + std::to_string(pid_) + "}>";
-  }
+constexpr const char* kAccessible = "org.a11y.atspi.Accessible";
 
- private:
-  port::Pid pid_;
-};
+bool has(std::uint64_t states, AtspiStateType state) {
+  return (states >> state) & 1u;
+}
+
+bool isWindowRole(std::uint32_t role) {
+  return role == ATSPI_ROLE_FRAME || role == ATSPI_ROLE_WINDOW || role == ATSPI_ROLE_DIALOG ||
+         role == ATSPI_ROLE_ALERT || role == ATSPI_ROLE_FILE_CHOOSER;
+}
+
+// Items GTK puts directly into a menu; they have no children of their own.
+bool isMenuLeafRole(std::uint32_t role) {
+  return role == ATSPI_ROLE_MENU_ITEM || role == ATSPI_ROLE_CHECK_MENU_ITEM ||
+         role == ATSPI_ROLE_RADIO_MENU_ITEM || role == ATSPI_ROLE_TEAROFF_MENU_ITEM ||
+         role == ATSPI_ROLE_SEPARATOR;
+}
+
+// The platform's role for an AT-SPI role. A menu is a menu bar item when it sits
+// in the menu bar, and a menu item (one with a submenu) anywhere else.
+const char* platformRole(std::uint32_t role, bool inMenuBar) {
+  switch (role) {
+    case ATSPI_ROLE_APPLICATION:
+      return "AXApplication";
+    case ATSPI_ROLE_FRAME:
+    case ATSPI_ROLE_WINDOW:
+    case ATSPI_ROLE_DIALOG:
+    case ATSPI_ROLE_ALERT:
+    case ATSPI_ROLE_FILE_CHOOSER:
+      return "AXWindow";
+    case ATSPI_ROLE_MENU_BAR:
+      return "AXMenuBar";
+    case ATSPI_ROLE_MENU:
+      return inMenuBar ? "AXMenuBarItem" : "AXMenuItem";
+    case ATSPI_ROLE_MENU_ITEM:
+    case ATSPI_ROLE_CHECK_MENU_ITEM:
+    case ATSPI_ROLE_RADIO_MENU_ITEM:
+    case ATSPI_ROLE_TEAROFF_MENU_ITEM:
+    case ATSPI_ROLE_SEPARATOR:
+      return "AXMenuItem";
+    case ATSPI_ROLE_PUSH_BUTTON:
+      return "AXButton";
+    case ATSPI_ROLE_CHECK_BOX:
+    case ATSPI_ROLE_TOGGLE_BUTTON:
+      return "AXCheckBox";
+    case ATSPI_ROLE_RADIO_BUTTON:
+      return "AXRadioButton";
+    case ATSPI_ROLE_ENTRY:
+    case ATSPI_ROLE_PASSWORD_TEXT:
+      return "AXTextField";
+    case ATSPI_ROLE_TEXT:
+      return "AXTextArea";
+    case ATSPI_ROLE_LABEL:
+    case ATSPI_ROLE_STATIC:
+      return "AXStaticText";
+    case ATSPI_ROLE_PANEL:
+    case ATSPI_ROLE_FILLER:
+    case ATSPI_ROLE_SECTION:
+    case ATSPI_ROLE_GROUPING:
+    case ATSPI_ROLE_STATUS_BAR:
+      return "AXGroup";
+    case ATSPI_ROLE_SCROLL_PANE:
+      return "AXScrollArea";
+    case ATSPI_ROLE_SCROLL_BAR:
+      return "AXScrollBar";
+    case ATSPI_ROLE_SLIDER:
+      return "AXSlider";
+    case ATSPI_ROLE_COMBO_BOX:
+      return "AXComboBox";
+    case ATSPI_ROLE_LIST:
+    case ATSPI_ROLE_LIST_BOX:
+      return "AXList";
+    case ATSPI_ROLE_TABLE:
+      return "AXTable";
+    case ATSPI_ROLE_TREE:
+    case ATSPI_ROLE_TREE_TABLE:
+      return "AXOutline";
+    case ATSPI_ROLE_PAGE_TAB_LIST:
+      return "AXTabGroup";
+    case ATSPI_ROLE_PROGRESS_BAR:
+      return "AXProgressIndicator";
+    case ATSPI_ROLE_TOOL_BAR:
+      return "AXToolbar";
+    case ATSPI_ROLE_IMAGE:
+    case ATSPI_ROLE_ICON:
+      return "AXImage";
+    case ATSPI_ROLE_LINK:
+      return "AXLink";
+    case ATSPI_ROLE_SPIN_BUTTON:
+      return "AXIncrementor";
+    case ATSPI_ROLE_SPLIT_PANE:
+      return "AXSplitGroup";
+    default:
+      return "AXUnknown";
+  }
+}
+
+template <class T>
+port::AXResult<port::Value> failed(const port::AXResult<T>& r) {
+  return {r.code, {}};
+}
+
+port::Array elementArray(const std::vector<port::ElementRef>& elements) {
+  port::Array array;
+  for (const auto& e : elements) array.emplace_back(e);
+  return array;
+}
 
 }  // namespace
 
-AtspiAccessibility::AtspiAccessibility(GDBusConnection* sessionBus)
-    : sessionBus_(sessionBus ? G_DBUS_CONNECTION(g_object_ref(sessionBus)) : nullptr) {}
+AtspiAccessibility::AtspiAccessibility(GDBusConnection* sessionBus, const X11Display* display)
+    : sessionBus_(sessionBus ? G_DBUS_CONNECTION(g_object_ref(sessionBus)) : nullptr),
+      display_(display),
+      bus_(sessionBus) {}
 
 AtspiAccessibility::~AtspiAccessibility() {
   if (sessionBus_) g_object_unref(sessionBus_);
 }
 
 bool AtspiAccessibility::isProcessTrustedWithOptions(bool prompt) {
-  bool trusted = false;
-  if (sessionBus_) {
-    GVariant* reply = g_dbus_connection_call_sync(
-        sessionBus_, "org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus", "GetAddress", nullptr,
-        G_VARIANT_TYPE("(s)"), G_DBUS_CALL_FLAGS_NONE, kBusTimeoutMs, nullptr, nullptr);
-    if (reply) {
-      const gchar* address = nullptr;
-      g_variant_get(reply, "(&s)", &address);
-      GDBusConnection* a11y = nullptr;
-      if (address && *address) {
-        a11y = g_dbus_connection_new_for_address_sync(
-            address,
-            static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-                                              G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-            nullptr, nullptr, nullptr);
-      }
-      if (a11y) {
-        trusted = true;
-        g_dbus_connection_close_sync(a11y, nullptr, nullptr);
-        g_object_unref(a11y);
-      }
-      g_variant_unref(reply);
-    }
-    if (prompt) {
-      GVariant* done = g_dbus_connection_call_sync(
-          sessionBus_, "org.a11y.Bus", "/org/a11y/bus", "org.freedesktop.DBus.Properties", "Set",
-          g_variant_new("(ssv)", "org.a11y.Status", "IsEnabled", g_variant_new_boolean(TRUE)),
-          nullptr, G_DBUS_CALL_FLAGS_NO_AUTO_START, kBusTimeoutMs, nullptr, nullptr);
-      if (done) g_variant_unref(done);
-    }
+  // Trusted while the accessibility bus answers: a connection that is still open
+  // counts, so the check costs nothing on every menu action.
+  const bool trusted = bus_.connect();
+  if (prompt && sessionBus_) {
+    g_dbus_connection_call(
+        sessionBus_, "org.a11y.Bus", "/org/a11y/bus", "org.freedesktop.DBus.Properties", "Set",
+        g_variant_new("(ssv)", "org.a11y.Status", "IsEnabled", g_variant_new_boolean(TRUE)),
+        nullptr, G_DBUS_CALL_FLAGS_NO_AUTO_START, kBusTimeoutMs, nullptr, nullptr, nullptr);
   }
   if (!trusted && onUntrusted_) onUntrusted_();
   return trusted;
 }
 
 port::ElementRef AtspiAccessibility::createApplication(port::Pid pid) {
-  return std::make_shared<PidElement>(pid);
+  return AtspiElement::application(pid);
 }
+
 port::ElementRef AtspiAccessibility::createSystemWide() {
-  return std::make_shared<PidElement>(-1);
+  return AtspiElement::systemWide();
 }
+
+int AtspiAccessibility::timeoutMs(const AtspiElement& element) const {
+  return element.timeout() > 0 ? static_cast<int>(element.timeout() * 1000) : kDefaultTimeoutMs;
+}
+
+std::variant<AtspiRef, port::StatusCode> AtspiAccessibility::resolve(const AtspiElement& element) {
+  if (element.kind() != AtspiElement::Kind::application) return element.ref();
+  if (!bus_.connect()) return port::StatusCode{-25211};
+  auto app = bus_.applicationOf(element.pid(), timeoutMs(element));
+  // A process that is not on the accessibility bus cannot answer.
+  if (!app) return kCannotComplete;
+  return *app;
+}
+
+port::ElementRef AtspiAccessibility::elementFor(const AtspiRef& ref, int timeout) {
+  if (ref.path == kRootPath) {
+    if (auto pid = bus_.pidOf(ref.bus, timeout)) return AtspiElement::application(*pid);
+  }
+  return AtspiElement::object(ref);
+}
+
+port::AXResult<std::uint32_t> AtspiAccessibility::role(const AtspiRef& ref, int timeout) {
+  auto reply = bus_.call(ref, kAccessible, "GetRole", nullptr, G_VARIANT_TYPE("(u)"), timeout,
+                         kAttributeUnsupported);
+  if (!reply.ok()) return {reply.code, 0};
+  std::uint32_t value = 0;
+  g_variant_get(reply.value.get(), "(u)", &value);
+  return {0, value};
+}
+
+port::AXResult<std::uint64_t> AtspiAccessibility::states(const AtspiRef& ref, int timeout) {
+  auto reply = bus_.call(ref, kAccessible, "GetState", nullptr, G_VARIANT_TYPE("(au)"), timeout,
+                         kAttributeUnsupported);
+  if (!reply.ok()) return {reply.code, 0};
+  GVariantIter* iter = nullptr;
+  g_variant_get(reply.value.get(), "(au)", &iter);
+  std::uint64_t bits = 0;
+  guint32 word = 0;
+  for (int i = 0; i < 2 && g_variant_iter_next(iter, "u", &word); ++i) {
+    bits |= std::uint64_t(word) << (32 * i);
+  }
+  g_variant_iter_free(iter);
+  // An object whose widget is gone answers for a while with this state.
+  if (has(bits, ATSPI_STATE_DEFUNCT)) return {kInvalidUIElement, 0};
+  return {0, bits};
+}
+
+port::AXResult<std::string> AtspiAccessibility::name(const AtspiRef& ref, int timeout) {
+  auto reply = bus_.property(ref, kAccessible, "Name", timeout);
+  if (!reply.ok()) return {reply.code, {}};
+  if (!g_variant_is_of_type(reply.value.get(), G_VARIANT_TYPE_STRING)) return {kNoValue, {}};
+  return {0, g_variant_get_string(reply.value.get(), nullptr)};
+}
+
+port::AXResult<std::vector<AtspiRef>> AtspiAccessibility::children(const AtspiRef& ref,
+                                                                   int timeout) {
+  auto reply = bus_.call(ref, kAccessible, "GetChildren", nullptr, G_VARIANT_TYPE("(a(so))"),
+                         timeout, kAttributeUnsupported);
+  if (!reply.ok()) return {reply.code, {}};
+  std::vector<AtspiRef> list;
+  GVariantIter* iter = nullptr;
+  g_variant_get(reply.value.get(), "(a(so))", &iter);
+  const gchar* bus = nullptr;
+  const gchar* path = nullptr;
+  while (g_variant_iter_next(iter, "(&s&o)", &bus, &path)) {
+    if (std::string(path) != kNullPath) list.push_back({bus, path});
+  }
+  g_variant_iter_free(iter);
+  return {0, list};
+}
+
+port::AXResult<AtspiRef> AtspiAccessibility::parent(const AtspiRef& ref, int timeout) {
+  auto reply = bus_.property(ref, kAccessible, "Parent", timeout);
+  if (!reply.ok()) return {reply.code, {}};
+  const gchar* bus = nullptr;
+  const gchar* path = nullptr;
+  if (!g_variant_is_of_type(reply.value.get(), G_VARIANT_TYPE("(so)"))) return {kNoValue, {}};
+  g_variant_get(reply.value.get(), "(&s&o)", &bus, &path);
+  if (std::string(path) == kNullPath) return {kNoValue, {}};
+  return {0, {bus, path}};
+}
+
+port::AXResult<port::Rect> AtspiAccessibility::extents(const AtspiRef& ref, int timeout) {
+  auto reply = bus_.call(ref, "org.a11y.atspi.Component", "GetExtents",
+                         g_variant_new("(u)", ATSPI_COORD_TYPE_SCREEN), G_VARIANT_TYPE("((iiii))"),
+                         timeout, kAttributeUnsupported);
+  if (!reply.ok()) return {reply.code, {}};
+  gint32 x = 0, y = 0, w = 0, h = 0;
+  g_variant_get(reply.value.get(), "((iiii))", &x, &y, &w, &h);
+  return {0, port::Rect{{double(x), double(y)}, {double(w), double(h)}}};
+}
+
+port::AXResult<std::string> AtspiAccessibility::keyBinding(const AtspiRef& ref, int timeout) {
+  auto reply = bus_.call(ref, "org.a11y.atspi.Action", "GetActions", nullptr,
+                         G_VARIANT_TYPE("(a(sss))"), timeout, kAttributeUnsupported);
+  if (!reply.ok()) return {reply.code, {}};
+  GVariantIter* iter = nullptr;
+  g_variant_get(reply.value.get(), "(a(sss))", &iter);
+  const gchar* action = nullptr;
+  const gchar* description = nullptr;
+  const gchar* binding = nullptr;
+  std::string first;
+  if (g_variant_iter_next(iter, "(&s&s&s)", &action, &description, &binding)) first = binding;
+  g_variant_iter_free(iter);
+  return {0, first};
+}
+
+port::AXResult<std::vector<AtspiRef>> AtspiAccessibility::windows(const AtspiRef& app,
+                                                                  int timeout) {
+  auto all = children(app, timeout);
+  if (!all.ok()) return all;
+  std::vector<AtspiRef> found;
+  for (const auto& child : all.value) {
+    auto r = role(child, timeout);
+    if (r.ok() && isWindowRole(r.value)) found.push_back(child);
+  }
+  return {0, found};
+}
+
+std::optional<AtspiRef> AtspiAccessibility::activeWindow(const AtspiRef& app, int timeout) {
+  auto all = windows(app, timeout);
+  if (!all.ok()) return std::nullopt;
+  for (const auto& window : all.value) {
+    auto s = states(window, timeout);
+    if (s.ok() && has(s.value, ATSPI_STATE_ACTIVE)) return window;
+  }
+  return std::nullopt;
+}
+
+// GTK keeps the menu bar a few containers below the window.
+std::optional<AtspiRef> AtspiAccessibility::menuBarBelow(const AtspiRef& window, int timeout) {
+  std::vector<AtspiRef> level{window};
+  for (int depth = 0; depth < 4 && !level.empty(); ++depth) {
+    std::vector<AtspiRef> next;
+    for (const auto& node : level) {
+      auto kids = children(node, timeout);
+      if (!kids.ok()) continue;
+      for (const auto& kid : kids.value) {
+        auto r = role(kid, timeout);
+        if (!r.ok()) continue;
+        if (r.value == ATSPI_ROLE_MENU_BAR) return kid;
+        if (!isMenuLeafRole(r.value) && r.value != ATSPI_ROLE_MENU) next.push_back(kid);
+      }
+    }
+    level = std::move(next);
+  }
+  return std::nullopt;
+}
+
+port::AXResult<port::Value> AtspiAccessibility::systemWideAttribute(const std::string& attribute,
+                                                                    int timeout) {
+  if (attribute == "AXRole") return {0, std::string("AXSystemWide")};
+  if (attribute != "AXFocusedApplication") return {kAttributeUnsupported, {}};
+  if (!bus_.connect()) return {-25211, {}};
+  for (const auto& app : bus_.applications(timeout)) {
+    if (!activeWindow({app.bus, kRootPath}, timeout)) continue;
+    if (auto pid = bus_.pidOf(app.bus, timeout)) return {0, AtspiElement::application(*pid)};
+  }
+  return {kNoValue, {}};
+}
+
+port::AXResult<port::Value> AtspiAccessibility::applicationAttribute(const AtspiRef& app,
+                                                                     port::Pid pid,
+                                                                     const std::string& attribute,
+                                                                     int timeout) {
+  (void)pid;
+  if (attribute == "AXRole") return {0, std::string("AXApplication")};
+  if (attribute == "AXTitle") {
+    auto n = name(app, timeout);
+    if (!n.ok()) return failed(n);
+    return {0, n.value};
+  }
+  if (attribute == "AXChildren" || attribute == "AXWindows") {
+    auto all = windows(app, timeout);
+    if (!all.ok()) return failed(all);
+    std::vector<port::ElementRef> elements;
+    for (const auto& w : all.value) elements.push_back(AtspiElement::object(w));
+    return {0, elementArray(elements)};
+  }
+  if (attribute == "AXMainWindow" || attribute == "AXFocusedWindow") {
+    auto window = activeWindow(app, timeout);
+    if (!window) return {kNoValue, {}};
+    return {0, AtspiElement::object(*window)};
+  }
+  if (attribute == "AXFrontmost") return {0, activeWindow(app, timeout).has_value()};
+  if (attribute == "AXMenuBar") {
+    // The menu bar of the active window, else the first window's that has one.
+    std::vector<AtspiRef> candidates;
+    if (auto active = activeWindow(app, timeout)) candidates.push_back(*active);
+    auto all = windows(app, timeout);
+    if (!all.ok()) return failed(all);
+    candidates.insert(candidates.end(), all.value.begin(), all.value.end());
+    for (const auto& window : candidates) {
+      if (auto bar = menuBarBelow(window, timeout)) return {0, AtspiElement::object(*bar)};
+    }
+    return {kNoValue, {}};
+  }
+  return {kAttributeUnsupported, {}};
+}
+
+port::AXResult<port::Value> AtspiAccessibility::submenuAttribute(const AtspiRef& ref,
+                                                                 const std::string& attribute,
+                                                                 int timeout) {
+  if (attribute == "AXRole") return {0, std::string("AXMenu")};
+  if (attribute == "AXParent") return {0, AtspiElement::object(ref)};
+  if (attribute == "AXEnabled") return {0, true};
+  if (attribute == "AXChildren") {
+    auto kids = children(ref, timeout);
+    if (!kids.ok()) return failed(kids);
+    std::vector<port::ElementRef> elements;
+    for (const auto& kid : kids.value) elements.push_back(AtspiElement::object(kid));
+    return {0, elementArray(elements)};
+  }
+  return {kAttributeUnsupported, {}};
+}
+
+port::AXResult<port::Value> AtspiAccessibility::objectAttribute(const AtspiRef& ref,
+                                                                const std::string& attribute,
+                                                                int timeout) {
+  if (attribute == "AXTitle") {
+    auto n = name(ref, timeout);
+    if (!n.ok()) return failed(n);
+    return {0, n.value};
+  }
+  if (attribute == "AXEnabled" || attribute == "AXFocused" || attribute == "AXMain" ||
+      attribute == "AXMinimized") {
+    auto s = states(ref, timeout);
+    if (!s.ok()) return failed(s);
+    if (attribute == "AXEnabled") {
+      return {0, has(s.value, ATSPI_STATE_ENABLED) && has(s.value, ATSPI_STATE_SENSITIVE)};
+    }
+    if (attribute == "AXFocused") return {0, has(s.value, ATSPI_STATE_FOCUSED)};
+    if (attribute == "AXMinimized") return {0, has(s.value, ATSPI_STATE_ICONIFIED)};
+    auto r = role(ref, timeout);
+    if (!r.ok()) return failed(r);
+    if (!isWindowRole(r.value)) return {kAttributeUnsupported, {}};
+    return {0, has(s.value, ATSPI_STATE_ACTIVE)};
+  }
+  if (attribute == "AXSize" || attribute == "AXPosition" || attribute == "AXFrame") {
+    auto e = extents(ref, timeout);
+    if (!e.ok()) return failed(e);
+    if (attribute == "AXSize") return {0, e.value.size};
+    if (attribute == "AXPosition") return {0, e.value.origin};
+    return {0, e.value};
+  }
+  if (attribute == "AXMenuItemCmdChar" || attribute == "AXMenuItemCmdModifiers") {
+    auto binding = keyBinding(ref, timeout);
+    if (!binding.ok()) return failed(binding);
+    auto shortcut = menuShortcutFromKeyBinding(binding.value);
+    if (!shortcut) return {kNoValue, {}};
+    if (attribute == "AXMenuItemCmdChar") return {0, shortcut->character};
+    return {0, port::Number{shortcut->modifiers}};
+  }
+  if (attribute == "AXParent") {
+    auto p = parent(ref, timeout);
+    if (!p.ok()) return failed(p);
+    // Below a menu, the parent is the menu's submenu.
+    auto pr = role(p.value, timeout);
+    if (pr.ok() && pr.value == ATSPI_ROLE_MENU) return {0, AtspiElement::submenuOf(p.value)};
+    return {0, elementFor(p.value, timeout)};
+  }
+
+  auto r = role(ref, timeout);
+  if (!r.ok()) return failed(r);
+  if (attribute == "AXRole") {
+    bool inMenuBar = false;
+    if (r.value == ATSPI_ROLE_MENU) {
+      auto p = parent(ref, timeout);
+      if (p.ok()) {
+        auto pr = role(p.value, timeout);
+        inMenuBar = pr.ok() && pr.value == ATSPI_ROLE_MENU_BAR;
+      }
+    }
+    return {0, std::string(platformRole(r.value, inMenuBar))};
+  }
+  if (attribute == "AXChildren") {
+    // A menu has one submenu; the submenu holds the items.
+    if (r.value == ATSPI_ROLE_MENU) return {0, elementArray({AtspiElement::submenuOf(ref)})};
+    if (isMenuLeafRole(r.value)) return {0, port::Array{}};
+    auto kids = children(ref, timeout);
+    if (!kids.ok()) return failed(kids);
+    std::vector<port::ElementRef> elements;
+    for (const auto& kid : kids.value) elements.push_back(elementFor(kid, timeout));
+    return {0, elementArray(elements)};
+  }
+  if (attribute == "AXWindows" || attribute == "AXMenuBar" || attribute == "AXMainWindow") {
+    return {kAttributeUnsupported, {}};
+  }
+  return {kAttributeUnsupported, {}};
+}
+
+port::AXResult<port::Value> AtspiAccessibility::copyAttributeValue(const port::ElementRef& element,
+                                                                   const std::string& attribute) {
+  const auto* e = dynamic_cast<const AtspiElement*>(element.get());
+  if (!e) return {kIllegalArgument, {}};
+  const int timeout = timeoutMs(*e);
+  if (e->kind() == AtspiElement::Kind::systemWide) return systemWideAttribute(attribute, timeout);
+  auto resolved = resolve(*e);
+  if (auto* code = std::get_if<port::StatusCode>(&resolved)) return {*code, {}};
+  const auto& ref = std::get<AtspiRef>(resolved);
+  switch (e->kind()) {
+    case AtspiElement::Kind::application:
+      return applicationAttribute(ref, e->pid(), attribute, timeout);
+    case AtspiElement::Kind::submenu:
+      return submenuAttribute(ref, attribute, timeout);
+    default:
+      return objectAttribute(ref, attribute, timeout);
+  }
+}
+
 port::AXResult<std::vector<std::string>> AtspiAccessibility::copyAttributeNames(
-    const port::ElementRef&) {
-  return {kNotImplemented, {}};
+    const port::ElementRef& element) {
+  const auto* e = dynamic_cast<const AtspiElement*>(element.get());
+  if (!e) return {kIllegalArgument, {}};
+  switch (e->kind()) {
+    case AtspiElement::Kind::systemWide:
+      return {0, {"AXRole", "AXFocusedApplication"}};
+    case AtspiElement::Kind::application:
+      return {0,
+              {"AXRole", "AXTitle", "AXChildren", "AXWindows", "AXMainWindow", "AXFocusedWindow",
+               "AXFrontmost", "AXMenuBar"}};
+    case AtspiElement::Kind::submenu:
+      return {0, {"AXRole", "AXParent", "AXEnabled", "AXChildren"}};
+    case AtspiElement::Kind::object:
+      break;
+  }
+  return {0,
+          {"AXRole", "AXTitle", "AXChildren", "AXParent", "AXEnabled", "AXFocused", "AXSize",
+           "AXPosition", "AXFrame", "AXMenuItemCmdChar", "AXMenuItemCmdModifiers"}};
 }
-port::AXResult<port::Value> AtspiAccessibility::copyAttributeValue(const port::ElementRef&,
-                                                                   const std::string&) {
-  return {kNotImplemented, {}};
+
+port::AXResult<port::Array> AtspiAccessibility::copyAttributeValues(const port::ElementRef& element,
+                                                                    const std::string& attribute,
+                                                                    std::int64_t index,
+                                                                    std::int64_t maxValues) {
+  auto value = copyAttributeValue(element, attribute);
+  if (!value.ok()) return {value.code, {}};
+  const auto* array = value.value.get<port::Array>();
+  if (!array) return {kIllegalArgument, {}};
+  port::Array out;
+  for (std::int64_t i = std::max<std::int64_t>(index, 0);
+       i < index + maxValues && i < std::int64_t(array->size()); ++i) {
+    out.push_back((*array)[std::size_t(i)]);
+  }
+  return {0, out};
 }
-port::AXResult<port::Array> AtspiAccessibility::copyAttributeValues(const port::ElementRef&,
-                                                                    const std::string&,
-                                                                    std::int64_t, std::int64_t) {
-  return {kNotImplemented, {}};
+
+port::AXResult<std::int64_t> AtspiAccessibility::getAttributeValueCount(
+    const port::ElementRef& element, const std::string& attribute) {
+  auto value = copyAttributeValue(element, attribute);
+  if (!value.ok()) return {value.code, 0};
+  const auto* array = value.value.get<port::Array>();
+  if (!array) return {kIllegalArgument, 0};
+  return {0, std::int64_t(array->size())};
 }
-port::AXResult<std::int64_t> AtspiAccessibility::getAttributeValueCount(const port::ElementRef&,
-                                                                        const std::string&) {
-  return {kNotImplemented, 0};
+
+port::AXResult<bool> AtspiAccessibility::isAttributeSettable(const port::ElementRef& element,
+                                                             const std::string& attribute) {
+  auto value = copyAttributeValue(element, attribute);
+  if (!value.ok() && value.code != kNoValue) return {value.code, false};
+  // Only raising applications and windows is mapped.
+  return {0, attribute == "AXFrontmost" || attribute == "AXMain"};
 }
-port::AXResult<bool> AtspiAccessibility::isAttributeSettable(const port::ElementRef&,
-                                                             const std::string&) {
-  return {kNotImplemented, false};
+
+port::StatusCode AtspiAccessibility::setAttributeValue(const port::ElementRef& element,
+                                                       const std::string& attribute,
+                                                       const port::Value& value) {
+  const auto* e = dynamic_cast<const AtspiElement*>(element.get());
+  if (!e) return kIllegalArgument;
+  auto current = copyAttributeValue(element, attribute);
+  if (!current.ok() && current.code != kNoValue) return current.code;
+  if (attribute != "AXFrontmost" && attribute != "AXMain") return kAttributeUnsupported;
+  const bool* on = value.get<bool>();
+  // The window manager can bring things forward, not send them back.
+  if (!on || !*on) return kIllegalArgument;
+  return raise(*e, attribute);
 }
-port::StatusCode AtspiAccessibility::setAttributeValue(const port::ElementRef&, const std::string&,
-                                                       const port::Value&) {
-  return kNotImplemented;
+
+port::StatusCode AtspiAccessibility::raise(const AtspiElement& element,
+                                           const std::string& attribute) {
+  if (!display_) return kCannotComplete;
+  std::optional<Window> window;
+  if (attribute == "AXFrontmost" && element.kind() == AtspiElement::Kind::application) {
+    // Bringing an application forward activates its most recent window.
+    window = topWindowOf(*display_, element.pid());
+    if (!window) return kCannotComplete;
+  } else if (attribute == "AXMain" && element.kind() == AtspiElement::Kind::object) {
+    const int timeout = timeoutMs(element);
+    auto title = name(element.ref(), timeout);
+    if (!title.ok()) return title.code;
+    auto pid = bus_.pidOf(element.ref().bus, timeout);
+    if (!pid) return kInvalidUIElement;
+    window = topWindowOf(*display_, *pid, title.value);
+    if (!window) return kInvalidUIElement;
+  } else {
+    return kAttributeUnsupported;
+  }
+  return activateWindow(*display_, *window) ? 0 : kInvalidUIElement;
 }
+
 port::AXResult<port::Array> AtspiAccessibility::copyMultipleAttributeValues(
-    const port::ElementRef&, const std::vector<std::string>&, std::uint32_t) {
-  return {kNotImplemented, {}};
+    const port::ElementRef& element, const std::vector<std::string>& attributes, std::uint32_t) {
+  port::Array out;
+  for (const auto& attribute : attributes) {
+    auto value = copyAttributeValue(element, attribute);
+    if (value.code == -25211 || value.code == kInvalidUIElement) return {value.code, {}};
+    out.push_back(value.ok() ? value.value : port::Value(port::ErrorValue{value.code}));
+  }
+  return {0, out};
 }
+
 port::AXResult<std::vector<std::string>> AtspiAccessibility::copyParameterizedAttributeNames(
     const port::ElementRef&) {
-  return {kNotImplemented, {}};
+  return {0, {}};
 }
+
 port::AXResult<port::Value> AtspiAccessibility::copyParameterizedAttributeValue(
     const port::ElementRef&, const std::string&, const port::Value&) {
-  return {kNotImplemented, {}};
+  return {-25213, {}};  // ParameterizedAttributeUnsupported
 }
+
 port::AXResult<std::vector<std::string>> AtspiAccessibility::copyActionNames(
-    const port::ElementRef&) {
-  return {kNotImplemented, {}};
+    const port::ElementRef& element) {
+  const auto* e = dynamic_cast<const AtspiElement*>(element.get());
+  if (!e) return {kIllegalArgument, {}};
+  if (e->kind() != AtspiElement::Kind::object) return {0, {}};
+  auto binding = keyBinding(e->ref(), timeoutMs(*e));
+  if (binding.code == kAttributeUnsupported) return {0, {}};
+  if (!binding.ok()) return {binding.code, {}};
+  return {0, {"AXPress"}};
 }
-port::AXResult<std::string> AtspiAccessibility::copyActionDescription(const port::ElementRef&,
-                                                                      const std::string&) {
-  return {kNotImplemented, {}};
+
+port::AXResult<std::string> AtspiAccessibility::copyActionDescription(
+    const port::ElementRef& element, const std::string& action) {
+  auto names = copyActionNames(element);
+  if (!names.ok()) return {names.code, {}};
+  if (action != "AXPress" || names.value.empty()) return {kActionUnsupported, {}};
+  return {0, "press"};
 }
-port::StatusCode AtspiAccessibility::performAction(const port::ElementRef&, const std::string&) {
-  return kNotImplemented;
+
+port::StatusCode AtspiAccessibility::performAction(const port::ElementRef& element,
+                                                   const std::string& action) {
+  const auto* e = dynamic_cast<const AtspiElement*>(element.get());
+  if (!e) return kIllegalArgument;
+  if (action != "AXPress" || e->kind() != AtspiElement::Kind::object) return kActionUnsupported;
+  const int timeout = timeoutMs(*e);
+  // AT-SPI reports success for an insensitive item and nothing happens; the
+  // platform refuses it.
+  auto s = states(e->ref(), timeout);
+  if (!s.ok()) return s.code;
+  if (!has(s.value, ATSPI_STATE_SENSITIVE)) return kCannotComplete;
+  auto reply = bus_.call(e->ref(), "org.a11y.atspi.Action", "DoAction", g_variant_new("(i)", 0),
+                         G_VARIANT_TYPE("(b)"), timeout, kActionUnsupported);
+  if (!reply.ok()) return reply.code;
+  gboolean done = FALSE;
+  g_variant_get(reply.value.get(), "(b)", &done);
+  return done ? 0 : kCannotComplete;
 }
-port::AXResult<port::Pid> AtspiAccessibility::getPid(const port::ElementRef&) {
-  return {kNotImplemented, -1};
+
+port::AXResult<port::Pid> AtspiAccessibility::getPid(const port::ElementRef& element) {
+  const auto* e = dynamic_cast<const AtspiElement*>(element.get());
+  if (!e) return {kIllegalArgument, -1};
+  switch (e->kind()) {
+    case AtspiElement::Kind::application:
+      return {0, e->pid()};
+    case AtspiElement::Kind::systemWide:
+      return {kIllegalArgument, -1};
+    default:
+      break;
+  }
+  if (!bus_.connect()) return {-25211, -1};
+  auto pid = bus_.pidOf(e->ref().bus, timeoutMs(*e));
+  if (!pid) return {kInvalidUIElement, -1};
+  return {0, *pid};
 }
-port::StatusCode AtspiAccessibility::setMessagingTimeout(const port::ElementRef&, float) {
-  return kNotImplemented;
+
+port::StatusCode AtspiAccessibility::setMessagingTimeout(const port::ElementRef& element,
+                                                         float seconds) {
+  const auto* e = dynamic_cast<const AtspiElement*>(element.get());
+  if (!e) return kIllegalArgument;
+  e->setTimeout(seconds);
+  return 0;
 }
+
 port::AXResult<port::ElementRef> AtspiAccessibility::copyElementAtPosition(const port::ElementRef&,
                                                                            float, float) {
   return {kNotImplemented, nullptr};
 }
+
 port::AXResult<std::unique_ptr<port::AXObserver>> AtspiAccessibility::createObserver(
-    port::Pid, bool, port::AXObserverCallback) {
-  return {kNotImplemented, nullptr};
+    port::Pid pid, bool withInfo, port::AXObserverCallback callback) {
+  if (!bus_.connect()) return {-25211, nullptr};
+  auto app = bus_.applicationOf(pid, kDefaultTimeoutMs);
+  // A process without an accessible application has nothing to observe.
+  if (!app) return {kInvalidUIElement, nullptr};
+  const AtspiRef root = *app;
+  auto observer = std::make_unique<AtspiObserver>(
+      bus_, bus_.connection(), root.bus, pid, withInfo, std::move(callback),
+      [this, root]() -> std::optional<std::string> {
+        auto window = activeWindow(root, kDefaultTimeoutMs);
+        if (!window) return std::nullopt;
+        return window->path;
+      },
+      [this](const AtspiRef& ref) { return elementFor(ref, kDefaultTimeoutMs); });
+  return {0, std::move(observer)};
 }
 
 }  // namespace zorv::linux_desktop

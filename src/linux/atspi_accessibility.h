@@ -6,7 +6,12 @@
 #include <gio/gio.h>
 
 #include <functional>
+#include <optional>
+#include <variant>
 
+#include "linux/atspi/atspi_bus.h"
+#include "linux/atspi/atspi_element.h"
+#include "linux/x11_display.h"
 #include "port/accessibility.h"
 
 namespace zorv::linux_desktop {
@@ -14,7 +19,8 @@ namespace zorv::linux_desktop {
 class AtspiAccessibility : public port::Accessibility {
  public:
   // `sessionBus` may be null (no session bus: never trusted).
-  explicit AtspiAccessibility(GDBusConnection* sessionBus);
+  // `display` may be null (no X server: windows cannot be raised).
+  AtspiAccessibility(GDBusConnection* sessionBus, const X11Display* display);
   ~AtspiAccessibility() override;
   AtspiAccessibility(const AtspiAccessibility&) = delete;
   AtspiAccessibility& operator=(const AtspiAccessibility&) = delete;
@@ -58,7 +64,37 @@ class AtspiAccessibility : public port::Accessibility {
       port::Pid, bool, port::AXObserverCallback) override;
 
  private:
+  struct Object;
+  // The object an element stands for, or the code a call on it fails with.
+  std::variant<AtspiRef, port::StatusCode> resolve(const AtspiElement& element);
+  int timeoutMs(const AtspiElement& element) const;
+
+  port::AXResult<port::Value> systemWideAttribute(const std::string& attribute, int timeout);
+  port::AXResult<port::Value> applicationAttribute(const AtspiRef& app, port::Pid pid,
+                                                   const std::string& attribute, int timeout);
+  port::AXResult<port::Value> objectAttribute(const AtspiRef& ref, const std::string& attribute,
+                                              int timeout);
+  port::AXResult<port::Value> submenuAttribute(const AtspiRef& ref, const std::string& attribute,
+                                               int timeout);
+
+  port::AXResult<std::uint32_t> role(const AtspiRef& ref, int timeout);
+  port::AXResult<std::uint64_t> states(const AtspiRef& ref, int timeout);
+  port::AXResult<std::string> name(const AtspiRef& ref, int timeout);
+  port::AXResult<std::vector<AtspiRef>> children(const AtspiRef& ref, int timeout);
+  port::AXResult<AtspiRef> parent(const AtspiRef& ref, int timeout);
+  port::AXResult<port::Rect> extents(const AtspiRef& ref, int timeout);
+  port::AXResult<std::string> keyBinding(const AtspiRef& ref, int timeout);
+  // The application's windows, and the active one among them.
+  port::AXResult<std::vector<AtspiRef>> windows(const AtspiRef& app, int timeout);
+  std::optional<AtspiRef> activeWindow(const AtspiRef& app, int timeout);
+  std::optional<AtspiRef> menuBarBelow(const AtspiRef& window, int timeout);
+  port::ElementRef elementFor(const AtspiRef& ref, int timeout);
+
+  port::StatusCode raise(const AtspiElement& element, const std::string& attribute);
+
   GDBusConnection* sessionBus_;
+  const X11Display* display_;
+  AtspiBus bus_;
   std::function<void()> onUntrusted_;
 };
 

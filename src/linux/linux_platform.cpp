@@ -17,7 +17,7 @@ GDBusConnection* LinuxPlatform::connectSessionBus() {
 LinuxPlatform::LinuxPlatform()
     : sessionBus_(connectSessionBus()),
       display_(X11Display::open()),
-      accessibility_(sessionBus_),
+      accessibility_(sessionBus_, display_.get()),
       workspace_(display_.get(), dispatch_),
       distributed_(sessionBus_),
       notifications_(sessionBus_, dispatch_),

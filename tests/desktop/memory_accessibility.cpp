@@ -84,7 +84,7 @@ class MemoryAccessibility::Observer : public port::AXObserver {
     // A copy: the callback may add or remove registrations.
     const auto registrations = registrations_;
     for (const auto& r : registrations) {
-      if (r.notification != notification) continue;
+      if (r.notification != notification && !owner_.deliverEveryName) continue;
       if (!port::sameElement(r.element, target) && !port::sameElement(r.element, app)) continue;
       callback_(target, notification, r.refcon, withInfo_ ? info : std::nullopt);
       return;
@@ -219,6 +219,7 @@ port::AXResult<bool> MemoryAccessibility::isAttributeSettable(const port::Elemen
                                                               const std::string& attribute) {
   auto n = node(element);
   if (n->allCallsFail) return {*n->allCallsFail, false};
+  if (auto e = n->readErrors.find(attribute); e != n->readErrors.end()) return {e->second, false};
   if (!n->attributes.contains(attribute)) return {kAXErrorAttributeUnsupported, false};
   return {port::kSuccess, n->writeResults.contains(attribute)};
 }

@@ -67,6 +67,8 @@ class MemoryAccessibility : public port::Accessibility {
                         std::optional<port::Dictionary> info = std::nullopt);
   std::map<std::string, port::StatusCode> addNotificationResults;  // forced results by name
   std::optional<port::StatusCode> createObserverResult;            // forced failure
+  // Delivers any notification name to every registration of the element.
+  bool deliverEveryName = false;
 
   // port::Accessibility
   bool isProcessTrustedWithOptions(bool prompt) override;

@@ -42,10 +42,11 @@ Item leaf(std::string label, std::string accel = "", bool sensitive = true) {
   return item;
 }
 
-Item submenu(std::string label, std::vector<Item> children) {
+Item submenu(std::string label, std::vector<Item> children, bool sensitive = true) {
   Item item;
   item.label = std::move(label);
   item.children = std::move(children);
+  item.sensitive = sensitive;
   return item;
 }
 
@@ -56,7 +57,11 @@ Item separator() {
 }
 
 std::vector<Item> menuBar(const Options& options) {
+  // The first menu carries the application's own name, as "ThisApp" paths expect.
+  std::string appMenu;
+  for (char c : options.name) appMenu += c == '_' ? std::string("__") : std::string(1, c);
   std::vector<Item> menus = {
+      submenu(appMenu, {leaf("About " + appMenu)}),
       submenu(
           "_File",
           {leaf("_New", "<Primary>n"), leaf("_Open", "<Primary>o"), leaf("_Save", "<Primary>s"),
@@ -65,7 +70,12 @@ std::vector<Item> menuBar(const Options& options) {
       submenu("_Edit", {leaf("_Undo", "", false), leaf("_Copy", "<Primary>c"),
                         leaf("_Paste", "<Primary><Shift>v"),
                         submenu("_Find", {leaf("Find _Next", "<Primary>g"), leaf("_PDF")})}),
-      submenu("_View", {leaf("Zoom _In", "<Primary>plus")}),
+      submenu("_View",
+              {leaf("Zoom _In", "<Primary>plus"), leaf("_Keep All", "<Primary><Shift><Alt>k"),
+               // Insensitive, with a submenu that must stay out of reach.
+               submenu("_Archive", {leaf("_Zip")}, false),
+               // An item without a title.
+               leaf("")}),
   };
   if (options.bigMenu > 0) {
     // Ten groups (fewer for a small menu), items numbered across all of them.

@@ -1,0 +1,61 @@
+// Time for a whole menuCommand (read the menu bar, resolve the path, press the
+// item) on a generated GTK menu bar, from the request to the application's
+// report of the activation.
+//
+//   build/ci/bench/zorv_bench_menu_command [ITEMS] [RUNS]
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "accessibility.h"
+#include "child_process.h"
+#include "desktop_bus.h"
+#include "headless_desktop.h"
+
+using namespace zorv::e2e;
+using Clock = std::chrono::steady_clock;
+
+int main(int argc, char** argv) {
+  const int items = argc > 1 ? std::max(10, std::atoi(argv[1])) : 600;
+  const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 50;
+  HeadlessDesktop desktop({.notifications = false, .logind = false, .accessibility = true});
+  ChildProcess app({sampleAppPath().string(), "--name", "Bench", "--big-menu",
+                    std::to_string(items), "--print-ready"},
+                   desktop.env());
+  if (!app.waitForLine("ready") || !accessibleApplication(desktop.env(), "Bench")) {
+    std::fprintf(stderr, "the application did not start:\n%s\n", app.transcript().c_str());
+    return 1;
+  }
+  ChildProcess helper({ZORV_BENCH_HELPER}, desktop.env());
+  bool listening = false;
+  for (int i = 0; i < 200 && !listening; ++i) {
+    emitRequest(desktop.env(), R"({"switchWindow":{}})");
+    listening = helper.waitForLine("in helper", std::chrono::milliseconds(50));
+  }
+  if (!listening) return 1;
+
+  // The last item of the last group: the deepest, latest entry of the bar.
+  const std::string group = "Group " + std::to_string(items < 10 ? items : 10);
+  const std::string item = "Item " + std::to_string(items);
+  const std::string path = "Big -> " + group + " -> " + item;
+  const std::string request = R"({"menuCommand":{"info":{"menuTitle":")" + path + R"("}}})";
+  std::vector<double> millis;
+  for (int run = 0; run < runs; ++run) {
+    const auto from = app.lines().size();
+    const auto start = Clock::now();
+    emitRequest(desktop.env(), request);
+    if (!app.waitForLine("activated: " + path, kDefaultTimeout, Stream::out, from)) {
+      std::fprintf(stderr, "run %d: not activated\n%s\n", run, helper.transcript().c_str());
+      return 1;
+    }
+    millis.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+  }
+  std::sort(millis.begin(), millis.end());
+  std::printf(
+      "menuCommand \"%s\" on a %d-item menu bar: n=%d  median %.1f ms  min %.1f ms  max %.1f ms\n",
+      path.c_str(), items, runs, millis[millis.size() / 2], millis.front(), millis.back());
+  return 0;
+}

@@ -1,0 +1,146 @@
+#include "helper/menu_search.h"
+
+#include "ax/ax_error.h"
+#include "helper/menu_reader.h"
+#include "support/unicode.h"
+
+namespace zorv::helper {
+
+class MenuSearch::Node {
+ public:
+  std::string name;
+  port::ElementRef element;  // null for the root
+  int depth = 0;             // 0 root, 1 menu bar item, 2 and more menu items
+  std::optional<bool> kept;  // whether the whole-tree reading would keep it
+  std::optional<std::vector<std::unique_ptr<Node>>> items;
+};
+
+namespace {
+
+std::optional<port::Value> read(port::Platform& platform, const port::ElementRef& element,
+                                const char* attribute) {
+  auto result = platform.accessibility.copyAttributeValue(element, attribute);
+  if (!result.ok()) return std::nullopt;
+  return std::move(result.value);
+}
+
+std::optional<std::string> readString(port::Platform& platform, const port::ElementRef& element,
+                                      const char* attribute) {
+  auto value = read(platform, element, attribute);
+  if (const auto* s = value ? value->get<std::string>() : nullptr) return *s;
+  return std::nullopt;
+}
+
+std::optional<std::vector<port::ElementRef>> readElements(port::Platform& platform,
+                                                          const port::ElementRef& element,
+                                                          const char* attribute) {
+  auto value = read(platform, element, attribute);
+  const auto* array = value ? value->get<port::Array>() : nullptr;
+  if (!array) return std::nullopt;
+  std::vector<port::ElementRef> elements;
+  for (const auto& entry : *array) {
+    const auto* e = entry.get<port::ElementRef>();
+    if (!e || !*e) return std::nullopt;
+    elements.push_back(*e);
+  }
+  return elements;
+}
+
+bool isEnabled(port::Platform& platform, const port::ElementRef& element) {
+  auto value = read(platform, element, "AXEnabled");
+  const bool* enabled = value ? value->get<bool>() : nullptr;
+  return enabled && *enabled;
+}
+
+}  // namespace
+
+MenuSearch::MenuSearch(port::Platform& platform) : platform_(platform) {}
+MenuSearch::~MenuSearch() = default;
+
+std::unique_ptr<MenuSearch> MenuSearch::open(port::Platform& platform, port::Pid pid) {
+  const auto application = platform.accessibility.createApplication(pid);
+  auto menuBar = platform.accessibility.copyAttributeValue(application, "AXMenuBar");
+  if (!menuBar.ok()) {
+    platform.standardOutput.writeLine("error: " + ax::axErrorDescription(menuBar.code) + ".");
+    return nullptr;
+  }
+  const auto* bar = menuBar.value.get<port::ElementRef>();
+  if (!bar || !*bar) return nullptr;
+  std::unique_ptr<MenuSearch> search(new MenuSearch(platform));
+  search->root_ = std::make_unique<Node>();
+  search->root_->name = "Root";
+  search->root_->kept = true;
+  // The root stands for the menu bar: its items are the bar's children.
+  search->root_->element = *bar;
+  return search;
+}
+
+std::vector<std::unique_ptr<MenuSearch::Node>>& MenuSearch::items(Node& node) {
+  if (node.items) return *node.items;
+  node.items.emplace();
+  auto& items = *node.items;
+  if (node.depth == 0) {
+    auto entries = readElements(platform_, node.element, "AXChildren");
+    if (!entries) return items;
+    for (const auto& entry : *entries) {
+      auto title = readString(platform_, entry, "AXTitle");
+      if (!title) continue;
+      auto item = std::make_unique<Node>();
+      // The first menu of the bar is the system menu; it is named by its logo glyph.
+      item->name = (items.empty() && *title == "Apple") ? "\uF8FF" : std::move(*title);
+      item->element = entry;
+      item->depth = 1;
+      item->kept = true;  // a menu bar item is kept whatever its size or state
+      items.push_back(std::move(item));
+    }
+    return items;
+  }
+  if (node.depth > MenuReader::kMaxDepth) return items;
+  // The children of a menu entry are its submenus; their children are the items.
+  auto submenus = readElements(platform_, node.element, "AXChildren");
+  if (!submenus) return items;
+  for (const auto& submenu : *submenus) {
+    auto entries = readElements(platform_, submenu, "AXChildren");
+    if (!entries) continue;
+    for (const auto& entry : *entries) {
+      auto title = readString(platform_, entry, "AXTitle");
+      if (!title || title->empty()) continue;  // separators have no title
+      auto item = std::make_unique<Node>();
+      item->name = std::move(*title);
+      item->element = entry;
+      item->depth = node.depth + 1;
+      items.push_back(std::move(item));
+    }
+  }
+  return items;
+}
+
+// A menu item is in the tree when it has a size and is enabled; one that is not
+// is dropped together with its submenu.
+bool MenuSearch::kept(Node& node) {
+  if (!node.kept) {
+    node.kept =
+        read(platform_, node.element, "AXSize").has_value() && isEnabled(platform_, node.element);
+  }
+  return *node.kept;
+}
+
+MenuSearch::Node* MenuSearch::findFirst(Node& from, const std::string& name) {
+  auto& candidates = items(from);
+  for (auto& item : candidates) {
+    if (support::canonicallyEqual(item->name, name) && kept(*item)) return item.get();
+  }
+  for (auto& item : candidates) {
+    if (!kept(*item)) continue;
+    if (auto* found = findFirst(*item, name)) return found;
+  }
+  return nullptr;
+}
+
+void MenuSearch::press(const Node& node) {
+  if (node.depth == 0 || !node.element) return;  // the root has no element of its own
+  if (!isEnabled(platform_, node.element)) return;
+  platform_.accessibility.performAction(node.element, "AXPress");  // outcome not checked
+}
+
+}  // namespace zorv::helper

@@ -1,0 +1,165 @@
+#include "linux/atspi/atspi_bus.h"
+
+#include <unistd.h>
+
+namespace zorv::linux_desktop {
+namespace {
+
+constexpr port::StatusCode kFailure = -25200;
+constexpr port::StatusCode kInvalidUIElement = -25202;
+constexpr port::StatusCode kCannotComplete = -25204;
+constexpr port::StatusCode kAPIDisabled = -25211;
+
+port::StatusCode codeFor(const GError* error, port::StatusCode unsupported) {
+  if (error->domain == G_IO_ERROR) {
+    switch (error->code) {
+      case G_IO_ERROR_TIMED_OUT:
+        return kCannotComplete;
+      case G_IO_ERROR_CLOSED:
+        return kAPIDisabled;
+      default:
+        break;
+    }
+  }
+  if (error->domain == G_DBUS_ERROR) {
+    switch (error->code) {
+      case G_DBUS_ERROR_SERVICE_UNKNOWN:
+      case G_DBUS_ERROR_NAME_HAS_NO_OWNER:
+      case G_DBUS_ERROR_UNKNOWN_OBJECT:
+      case G_DBUS_ERROR_DISCONNECTED:
+        return kInvalidUIElement;  // the application or the object is gone
+      case G_DBUS_ERROR_NO_REPLY:
+      case G_DBUS_ERROR_TIMEOUT:
+      case G_DBUS_ERROR_TIMED_OUT:
+        return kCannotComplete;
+      case G_DBUS_ERROR_UNKNOWN_METHOD:
+      case G_DBUS_ERROR_UNKNOWN_INTERFACE:
+      case G_DBUS_ERROR_UNKNOWN_PROPERTY:
+        return unsupported;
+      default:
+        break;
+    }
+  }
+  return kFailure;
+}
+
+}  // namespace
+
+AtspiBus::AtspiBus(GDBusConnection* sessionBus)
+    : sessionBus_(sessionBus ? G_DBUS_CONNECTION(g_object_ref(sessionBus)) : nullptr) {}
+
+AtspiBus::~AtspiBus() {
+  if (bus_) g_object_unref(bus_);
+  if (sessionBus_) g_object_unref(sessionBus_);
+}
+
+bool AtspiBus::connect() {
+  if (bus_ && !g_dbus_connection_is_closed(bus_)) return true;
+  if (bus_) {
+    g_object_unref(bus_);
+    bus_ = nullptr;
+    pids_.clear();
+    registeredEvents_.clear();
+  }
+  if (!sessionBus_) return false;
+  GVariant* reply = g_dbus_connection_call_sync(
+      sessionBus_, "org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus", "GetAddress", nullptr,
+      G_VARIANT_TYPE("(s)"), G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, nullptr);
+  if (!reply) return false;
+  const gchar* address = nullptr;
+  g_variant_get(reply, "(&s)", &address);
+  if (address && *address) {
+    bus_ = g_dbus_connection_new_for_address_sync(
+        address,
+        static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                          G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+        nullptr, nullptr, nullptr);
+    if (bus_) g_dbus_connection_set_exit_on_close(bus_, FALSE);
+  }
+  g_variant_unref(reply);
+  return bus_ != nullptr;
+}
+
+AtspiReply AtspiBus::call(const AtspiRef& ref, const char* interface, const char* method,
+                          GVariant* parameters, const GVariantType* replyType, int timeoutMs,
+                          port::StatusCode unsupported) {
+  if (!connect()) {
+    if (parameters) g_variant_unref(g_variant_ref_sink(parameters));
+    return {kAPIDisabled, nullptr};
+  }
+  if (ref.bus.empty()) {
+    if (parameters) g_variant_unref(g_variant_ref_sink(parameters));
+    return {kInvalidUIElement, nullptr};
+  }
+  // The helper's own alerts are on the bus too. Its toolkit answers on the main
+  // thread, which is the one waiting here: a call to itself would only time out.
+  if (ref.bus.starts_with(':') && pidOf(ref.bus, timeoutMs) == static_cast<port::Pid>(getpid())) {
+    if (parameters) g_variant_unref(g_variant_ref_sink(parameters));
+    return {kCannotComplete, nullptr};
+  }
+  GError* error = nullptr;
+  GVariant* reply = g_dbus_connection_call_sync(
+      bus_, ref.bus.c_str(), ref.path.c_str(), interface, method, parameters, replyType,
+      G_DBUS_CALL_FLAGS_NO_AUTO_START, timeoutMs, nullptr, &error);
+  if (!reply) {
+    const auto code = codeFor(error, unsupported);
+    g_error_free(error);
+    return {code, nullptr};
+  }
+  return {0, VariantPtr(reply)};
+}
+
+AtspiReply AtspiBus::property(const AtspiRef& ref, const char* interface, const char* name,
+                              int timeoutMs) {
+  auto reply =
+      call(ref, "org.freedesktop.DBus.Properties", "Get", g_variant_new("(ss)", interface, name),
+           G_VARIANT_TYPE("(v)"), timeoutMs, -25205);
+  if (!reply.ok()) return reply;
+  GVariant* inner = nullptr;
+  g_variant_get(reply.value.get(), "(v)", &inner);
+  return {0, VariantPtr(inner)};
+}
+
+std::vector<AtspiRef> AtspiBus::applications(int timeoutMs) {
+  std::vector<AtspiRef> apps;
+  auto reply = call({"org.a11y.atspi.Registry", kRootPath}, "org.a11y.atspi.Accessible",
+                    "GetChildren", nullptr, G_VARIANT_TYPE("(a(so))"), timeoutMs, kFailure);
+  if (!reply.ok()) return apps;
+  GVariantIter* iter = nullptr;
+  g_variant_get(reply.value.get(), "(a(so))", &iter);
+  const gchar* bus = nullptr;
+  const gchar* path = nullptr;
+  while (g_variant_iter_next(iter, "(&s&o)", &bus, &path)) apps.push_back({bus, path});
+  g_variant_iter_free(iter);
+  return apps;
+}
+
+std::optional<port::Pid> AtspiBus::pidOf(const std::string& bus, int timeoutMs) {
+  if (auto it = pids_.find(bus); it != pids_.end()) return it->second;
+  auto reply = call({"org.freedesktop.DBus", "/org/freedesktop/DBus"}, "org.freedesktop.DBus",
+                    "GetConnectionUnixProcessID", g_variant_new("(s)", bus.c_str()),
+                    G_VARIANT_TYPE("(u)"), timeoutMs, kFailure);
+  if (!reply.ok()) return std::nullopt;
+  guint32 pid = 0;
+  g_variant_get(reply.value.get(), "(u)", &pid);
+  pids_[bus] = static_cast<port::Pid>(pid);
+  return static_cast<port::Pid>(pid);
+}
+
+void AtspiBus::registerEvent(const std::string& listener) {
+  if (!connect() || registeredEvents_.contains(listener)) return;
+  auto reply = call({"org.a11y.atspi.Registry", "/org/a11y/atspi/registry"},
+                    "org.a11y.atspi.Registry", "RegisterEvent",
+                    g_variant_new("(s@ass)", listener.c_str(), g_variant_new_strv(nullptr, 0), ""),
+                    nullptr, 5000, kFailure);
+  if (reply.ok()) registeredEvents_.insert(listener);
+}
+
+std::optional<AtspiRef> AtspiBus::applicationOf(port::Pid pid, int timeoutMs) {
+  for (const auto& app : applications(timeoutMs)) {
+    if (pidOf(app.bus, timeoutMs) == pid) return AtspiRef{app.bus, kRootPath};
+  }
+  return std::nullopt;
+}
+
+}  // namespace zorv::linux_desktop

@@ -1,0 +1,75 @@
+#pragma once
+// The accessibility bus, reached through the session bus's org.a11y.Bus, and
+// the calls the accessibility port makes on it, with D-Bus failures turned into
+// the platform's accessibility result codes.
+
+#include <gio/gio.h>
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "port/types.h"
+
+namespace zorv::linux_desktop {
+
+// An owned GVariant.
+struct VariantDeleter {
+  void operator()(GVariant* v) const { g_variant_unref(v); }
+};
+using VariantPtr = std::unique_ptr<GVariant, VariantDeleter>;
+
+// One object on the accessibility bus.
+struct AtspiRef {
+  std::string bus;
+  std::string path;
+  bool operator==(const AtspiRef&) const = default;
+};
+
+inline constexpr const char* kRootPath = "/org/a11y/atspi/accessible/root";
+inline constexpr const char* kNullPath = "/org/a11y/atspi/null";
+
+struct AtspiReply {
+  port::StatusCode code = 0;
+  VariantPtr value;
+  bool ok() const { return code == 0; }
+};
+
+class AtspiBus {
+ public:
+  explicit AtspiBus(GDBusConnection* sessionBus);
+  ~AtspiBus();
+  AtspiBus(const AtspiBus&) = delete;
+  AtspiBus& operator=(const AtspiBus&) = delete;
+
+  // Connects when not connected yet (or after the bus went away); false when
+  // there is no accessibility bus.
+  bool connect();
+
+  // A call on `ref`. Unknown methods and interfaces give `unsupported`.
+  AtspiReply call(const AtspiRef& ref, const char* interface, const char* method,
+                  GVariant* parameters, const GVariantType* replyType, int timeoutMs,
+                  port::StatusCode unsupported);
+  AtspiReply property(const AtspiRef& ref, const char* interface, const char* name, int timeoutMs);
+
+  // The applications registered on the bus (their root objects), in order.
+  std::vector<AtspiRef> applications(int timeoutMs);
+  // The process that owns `bus` (cached: a unique name never changes owner).
+  std::optional<port::Pid> pidOf(const std::string& bus, int timeoutMs);
+  // The application root of process `pid`, if it has one.
+  std::optional<AtspiRef> applicationOf(port::Pid pid, int timeoutMs);
+  // Asks applications to send the events of `listener` ("window:activate"); once.
+  void registerEvent(const std::string& listener);
+  GDBusConnection* connection() const { return bus_; }
+
+ private:
+  GDBusConnection* sessionBus_;
+  GDBusConnection* bus_ = nullptr;
+  std::map<std::string, port::Pid> pids_;
+  std::set<std::string> registeredEvents_;
+};
+
+}  // namespace zorv::linux_desktop

@@ -1,0 +1,63 @@
+#pragma once
+// Accessibility notifications of one process from AT-SPI events on the
+// accessibility bus, delivered on the main loop while the observer's source is
+// attached. Only the events a registration needs are asked for: listening to
+// everything makes applications flood the bus.
+
+#include <gio/gio.h>
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "linux/atspi/atspi_bus.h"
+#include "port/accessibility.h"
+
+namespace zorv::linux_desktop {
+
+// The AT-SPI event behind a platform notification: interface suffix, member and
+// (for object events) the detail; absent when AT-SPI has no counterpart.
+struct AtspiEvent {
+  const char* interface;  // "Window" or "Object"
+  const char* member;     // "Activate", "StateChanged", ...
+  const char* detail;     // "" for any
+  const char* listener;   // the registry's event name, e.g. "window:activate"
+};
+std::optional<AtspiEvent> atspiEventFor(const std::string& notification);
+
+class AtspiObserver : public port::AXObserver {
+ public:
+  // `currentMainWindow` answers the path of the process's active window, so a
+  // repeated activation of the same window is not taken for a change.
+  AtspiObserver(AtspiBus& bus, GDBusConnection* connection, std::string applicationBus,
+                port::Pid pid, bool withInfo, port::AXObserverCallback callback,
+                std::function<std::optional<std::string>()> currentMainWindow,
+                std::function<port::ElementRef(const AtspiRef&)> elementFor);
+  ~AtspiObserver() override;
+
+  port::StatusCode addNotification(const port::ElementRef& element, const std::string& notification,
+                                   void* refcon) override;
+  port::StatusCode removeNotification(const port::ElementRef& element,
+                                      const std::string& notification) override;
+  void addRunLoopSource() override { attached_ = true; }
+  void removeRunLoopSource() override { attached_ = false; }
+
+ private:
+  struct Registration;
+  void onEvent(Registration& registration, const std::string& path, GVariant* parameters);
+
+  AtspiBus& bus_;
+  GDBusConnection* connection_;
+  std::string applicationBus_;
+  port::Pid pid_;
+  bool withInfo_;
+  port::AXObserverCallback callback_;
+  std::function<std::optional<std::string>()> currentMainWindow_;
+  std::function<port::ElementRef(const AtspiRef&)> elementFor_;
+  std::vector<Registration*> registrations_;
+  std::optional<std::string> lastMainWindow_;
+  bool attached_ = false;
+};
+
+}  // namespace zorv::linux_desktop

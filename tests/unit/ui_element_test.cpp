@@ -1,0 +1,192 @@
+// The element layer: which result codes each operation turns into an absent
+// value, a default or a thrown AXError; descriptions; value packing.
+
+#include <gmock/gmock.h>
+
+#include "ax/ui_element.h"
+#include "desktop/memory_desktop.h"
+
+namespace zorv::testing {
+namespace {
+
+using ax::AXError;
+using ax::AXValue;
+using ax::UIElement;
+using ::testing::ElementsAre;
+
+class ElementLayer : public ::testing::Test {
+ protected:
+  MemoryDesktop desktop;
+  std::shared_ptr<AXNode> node = desktop.accessibility.newNode(42, "AXButton", "OK");
+  UIElement element{desktop.platform(), desktop.accessibility.ref(node)};
+
+  port::StatusCode thrownBy(const std::function<void()>& call) {
+    try {
+      call();
+    } catch (const AXError& error) {
+      return error.code();
+    }
+    return 0;
+  }
+};
+
+TEST_F(ElementLayer, ReadingAnAttributeMapsMissingValuesToAbsentAndThrowsTheRest) {
+  EXPECT_EQ(element.attribute<std::string>("AXTitle"), "OK");
+  EXPECT_EQ(element.attribute<std::string>("AXNothing"), std::nullopt);  // unsupported
+  node->readErrors["AXValue"] = kAXErrorNoValue;
+  EXPECT_EQ(element.attribute<std::string>("AXValue"), std::nullopt);
+  node->readErrors["AXValue"] = kAXErrorAPIDisabled;
+  EXPECT_EQ(thrownBy([&] { element.attribute<std::string>("AXValue"); }), kAXErrorAPIDisabled);
+  EXPECT_THROW(element.attribute<bool>("AXTitle"), ax::TypeMismatch);
+}
+
+TEST_F(ElementLayer, EachOperationHasItsOwnRulesForNoValueAndUnsupported) {
+  struct Rule {
+    const char* operation;
+    std::function<std::string(UIElement&)> call;
+    const char* onNoValue;
+    const char* onUnsupported;
+  };
+  auto text = [](auto&& f) {
+    return [f](UIElement& e) -> std::string {
+      try {
+        return f(e);
+      } catch (const AXError& error) {
+        return "thrown " + std::to_string(error.code());
+      }
+    };
+  };
+  const std::vector<Rule> rules = {
+      {"attributeIsSupported",
+       text([](UIElement& e) { return e.attributeIsSupported("AXX") ? "true" : "false"; }), "true",
+       "false"},
+      {"attributeIsSettable",
+       text([](UIElement& e) { return e.attributeIsSettable("AXX") ? "true" : "false"; }), "false",
+       "false"},
+      {"attributeValues",
+       text([](UIElement& e) { return e.attributeValues("AXX", 0, 5) ? "list" : "absent"; }),
+       "absent", "absent"},
+      {"attributeValueCount",
+       text([](UIElement& e) { return e.attributeValueCount("AXX") ? "count" : "absent"; }),
+       "thrown -25212", "absent"},
+  };
+  for (const auto& rule : rules) {
+    SCOPED_TRACE(rule.operation);
+    node->attributes["AXX"] = port::Array{};
+    node->readErrors["AXX"] = kAXErrorNoValue;
+    EXPECT_EQ(rule.call(element), rule.onNoValue);
+    node->readErrors["AXX"] = kAXErrorAttributeUnsupported;
+    EXPECT_EQ(rule.call(element), rule.onUnsupported);
+    node->readErrors["AXX"] = kAXErrorCannotComplete;
+    EXPECT_EQ(rule.call(element), "thrown -25204");
+    node->readErrors.erase("AXX");
+  }
+}
+
+TEST_F(ElementLayer, ActionsAndPidThrowEveryFailure) {
+  node->actionResults["AXPress"] = kAXErrorCannotComplete;
+  EXPECT_EQ(thrownBy([&] { element.performAction(ax::Action::press); }), kAXErrorCannotComplete);
+  EXPECT_EQ(element.actionDescription("AXShowMenu"), std::nullopt);  // ActionUnsupported
+  EXPECT_EQ(element.pid(), 42);
+  node->allCallsFail = kAXErrorInvalidUIElement;
+  EXPECT_EQ(thrownBy([&] { element.pid(); }), kAXErrorInvalidUIElement);
+  EXPECT_EQ(thrownBy([&] { element.attributeNames(); }), kAXErrorInvalidUIElement);
+}
+
+TEST_F(ElementLayer, UnknownNamesArePrintedForAttributesAndDroppedForActions) {
+  node->attributes["AXBogus"] = true;
+  const auto attributes = element.attributes();
+  EXPECT_THAT(attributes, ElementsAre(ax::Attribute::role, ax::Attribute::title));
+  EXPECT_THAT(desktop.console.lines, ElementsAre("Unrecognized attribute: AXBogus"));
+  node->actionResults["AXPress"] = 0;
+  node->actionResults["AXWiggle"] = 0;
+  EXPECT_THAT(element.actions(), ElementsAre(ax::Action::press));
+}
+
+TEST_F(ElementLayer, ValuesArePackedAsThePlatformExpects) {
+  element.setAttribute("AXPosition", AXValue{port::Point{1, 2}});
+  element.setAttribute("AXSize", AXValue{port::Size{3, 4}});
+  element.setAttribute("AXSelectedTextRange", AXValue{port::Range{5, 6}});
+  auto other = std::make_shared<UIElement>(desktop.platform(), desktop.accessibility.ref(node));
+  element.setAttribute("AXTitleUIElement", AXValue{other});
+  EXPECT_EQ(*node->attributes["AXPosition"].get<port::Point>(), (port::Point{1, 2}));
+  EXPECT_EQ(*node->attributes["AXSize"].get<port::Size>(), (port::Size{3, 4}));
+  EXPECT_EQ(*node->attributes["AXSelectedTextRange"].get<port::Range>(), (port::Range{5, 6}));
+  const auto* sent = node->attributes["AXTitleUIElement"].get<port::ElementRef>();
+  ASSERT_TRUE(sent);
+  EXPECT_TRUE(port::sameElement(*sent, element.element()));
+
+  // An element read back is a new wrapper, equal to any other of the same element.
+  auto read = element.attribute<ax::UIElementPtr>("AXTitleUIElement");
+  ASSERT_TRUE(read && *read);
+  EXPECT_TRUE(**read == element);
+  node->writeResults["AXValue"] = kAXErrorIllegalArgument;
+  EXPECT_EQ(thrownBy([&] { element.setAttribute("AXValue", AXValue{std::string("x")}); }),
+            kAXErrorIllegalArgument);
+}
+
+TEST_F(ElementLayer, AMessagingTimeoutBelowZeroIsStoredAsZero) {
+  element.setMessagingTimeout(-1);
+  EXPECT_EQ(element.messagingTimeout(), 0.0f);
+  element.setMessagingTimeout(2.5f);
+  EXPECT_EQ(element.messagingTimeout(), 2.5f);
+  EXPECT_TRUE(desktop.console.lines.empty());
+  node->allCallsFail = kAXErrorCannotComplete;
+  element.setMessagingTimeout(1);
+  EXPECT_THAT(desktop.console.lines,
+              ElementsAre("Unexpected error setting messaging timeout: AXError.CannotComplete"));
+}
+
+TEST_F(ElementLayer, Descriptions) {
+  desktop.workspace.launch(42, "Editor", "org.example.Editor");
+  const auto serial = std::to_string(node->serial);
+  EXPECT_EQ(element.description(),
+            "<AXButton \"<AXUIElement #" + serial + " {pid=42}>\" (pid=42)>");
+
+  auto app = ax::Application::fromPid(desktop.platform(), 42);
+  ASSERT_TRUE(app);
+  EXPECT_EQ(app->description(), "<AXApplication \"org.example.Editor\" (pid=42)>");
+
+  auto window = desktop.accessibility.newNode(42, "AXWindow", "Untitled 1");
+  EXPECT_EQ(UIElement(desktop.platform(), desktop.accessibility.ref(window)).description(),
+            "<AXWindow \"Untitled 1\" (pid=42)>");
+
+  node->attributes.erase("AXRole");
+  EXPECT_EQ(element.description(),
+            "<UIElementNoRole \"<AXUIElement #" + serial + " {pid=42}>\" (pid=42)>");
+  node->allCallsFail = kAXErrorInvalidUIElement;
+  EXPECT_EQ(element.description(),
+            "<InvalidUIElement \"<AXUIElement #" + serial + " {pid=42}>\" (pid=?\?)>");
+}
+
+TEST_F(ElementLayer, ApplicationsComeOnlyFromLiveProcesses) {
+  auto editor = desktop.workspace.launch(42, "Editor", "org.example.Editor");
+  auto daemon = desktop.workspace.launch(43, "Daemon", "org.example.Daemon");
+  daemon->policy = port::ActivationPolicy::prohibited;
+  auto negative = desktop.workspace.launch(-5, "Odd", "org.example.Odd");
+  EXPECT_TRUE(ax::Application::fromPid(desktop.platform(), 42));
+  EXPECT_FALSE(ax::Application::fromPid(desktop.platform(), 7));
+  EXPECT_FALSE(ax::Application::fromRunningApplication(desktop.platform(), negative));
+  EXPECT_EQ(ax::Application::allApplications(desktop.platform()).size(), 1u);
+  EXPECT_EQ(
+      ax::Application::applicationsWithBundleID(desktop.platform(), "org.example.Daemon").size(),
+      1u);
+  editor->terminated = true;
+  EXPECT_FALSE(ax::Application::fromRunningApplication(desktop.platform(), editor));
+}
+
+TEST_F(ElementLayer, WindowsAreReadAsElements) {
+  auto appNode = desktop.accessibility.application(42);
+  auto w1 = desktop.accessibility.newNode(42, "AXWindow", "One");
+  appNode->attributes["AXWindows"] = port::Array{desktop.accessibility.ref(w1)};
+  ax::Application app(desktop.platform(), desktop.accessibility.ref(appNode));
+  auto windows = app.windows();
+  ASSERT_TRUE(windows);
+  ASSERT_EQ(windows->size(), 1u);
+  EXPECT_EQ((*windows)[0]->attribute<std::string>(ax::Attribute::title), "One");
+  appNode->attributes["AXWindows"] = std::string("not a list");
+  EXPECT_EQ(thrownBy([&] { app.windows(); }), kAXErrorIllegalArgument);
+}
+
+}  // namespace
+}  // namespace zorv::testing

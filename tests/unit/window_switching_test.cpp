@@ -1,0 +1,212 @@
+// `switchWindow`: the one-step history of activations and main-window changes,
+// and the observer that feeds it.
+
+#include <gmock/gmock.h>
+
+#include "ax/observer.h"
+#include "unit/helper_fixture.h"
+
+namespace zorv::testing {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+constexpr port::Pid kA = 100;
+constexpr port::Pid kB = 200;
+constexpr const char* kSwitch = R"({"switchWindow":{}})";
+
+class WindowSwitching : public HelperOnMemoryDesktop {
+ protected:
+  std::shared_ptr<AXNode> window(port::Pid pid, std::optional<std::string> title) {
+    return desktop.accessibility.newNode(pid, "AXWindow", std::move(title));
+  }
+  void setMainWindow(port::Pid pid, const std::shared_ptr<AXNode>& node) {
+    desktop.accessibility.application(pid)->attributes["AXMainWindow"] =
+        desktop.accessibility.ref(node);
+  }
+  // The platform reports a new main window of the active application.
+  void mainWindowBecomes(port::Pid pid, const std::shared_ptr<AXNode>& node) {
+    setMainWindow(pid, node);
+    desktop.accessibility.postNotification(node, "AXMainWindowChanged");
+  }
+  // What switchWindow asked of the platform, and the platform's reaction to it.
+  std::vector<std::string> switchAndFollow() {
+    desktop.log.clear();
+    run(kSwitch);
+    auto writes = desktop.log.withPrefix("AXUIElementSetAttributeValue ");
+    for (const auto& w : writes) {
+      if (w == "AXFrontmost AXApplication \"\"") {
+        for (auto pid : {kA, kB}) {
+          if (desktop.accessibility.application(pid)->attributes.count("AXFrontmost") &&
+              *desktop.accessibility.application(pid)->attributes["AXFrontmost"].get<bool>()) {
+            desktop.accessibility.application(pid)->attributes.erase("AXFrontmost");
+            desktop.workspace.activate(pid);
+          }
+        }
+      }
+    }
+    return writes;
+  }
+};
+
+TEST_F(WindowSwitching, TheFirstSwitchAfterStartDoesNothing) {
+  desktop.workspace.launch(kA, "A");
+  setMainWindow(kA, window(kA, "A1"));
+  desktop.workspace.activate(kA);
+  launch();
+  EXPECT_THAT(switchAndFollow(), IsEmpty());
+}
+
+TEST_F(WindowSwitching, GoesBackAndForthBetweenTwoApplications) {
+  desktop.workspace.launch(kA, "A");
+  desktop.workspace.launch(kB, "B");
+  setMainWindow(kA, window(kA, "A1"));
+  setMainWindow(kB, window(kB, "B1"));
+  desktop.workspace.activate(kA);
+  launch();  // seeded with A
+  desktop.workspace.activate(kB);
+
+  EXPECT_THAT(switchAndFollow(), ElementsAre("AXFrontmost AXApplication \"\""));
+  EXPECT_EQ(delegate.windowSwitchingState().activePid, kA);
+  EXPECT_THAT(switchAndFollow(), ElementsAre("AXFrontmost AXApplication \"\""));
+  EXPECT_EQ(delegate.windowSwitchingState().activePid, kB);
+}
+
+TEST_F(WindowSwitching, AlternatesBetweenTwoMainWindowsOfOneApplication) {
+  desktop.workspace.launch(kA, "A");
+  auto w1 = window(kA, "W1");
+  auto w2 = window(kA, "W2");
+  setMainWindow(kA, w1);
+  desktop.workspace.activate(kA);
+  launch();
+  mainWindowBecomes(kA, w2);
+
+  EXPECT_THAT(switchAndFollow(), ElementsAre("AXMain AXWindow \"W1\""));
+  mainWindowBecomes(kA, w1);
+  EXPECT_THAT(switchAndFollow(), ElementsAre("AXMain AXWindow \"W2\""));
+}
+
+TEST_F(WindowSwitching, AWindowChangeAfterAnActivationStaysInsideTheApplication) {
+  desktop.workspace.launch(kA, "A");
+  desktop.workspace.launch(kB, "B");
+  setMainWindow(kA, window(kA, "A1"));
+  auto b1 = window(kB, "B1");
+  setMainWindow(kB, b1);
+  desktop.workspace.activate(kA);
+  launch();
+  desktop.workspace.activate(kB);
+  mainWindowBecomes(kB, window(kB, "B2"));
+  EXPECT_THAT(switchAndFollow(), ElementsAre("AXMain AXWindow \"B1\""));
+}
+
+TEST_F(WindowSwitching, ReactivatingTheRecordedApplicationPointsToItself) {
+  desktop.workspace.launch(kA, "A");
+  setMainWindow(kA, window(kA, "A1"));
+  desktop.workspace.activate(kA);
+  launch();
+  desktop.workspace.activate(kA);
+  EXPECT_EQ(delegate.windowSwitchingState().previous,
+            (support::Either<port::Pid, ax::UIElementPtr>::left(kA)));
+  EXPECT_THAT(switchAndFollow(), ElementsAre("AXFrontmost AXApplication \"\""));
+}
+
+TEST_F(WindowSwitching, AnUntitledWindowNeverBecomesActiveThroughAMainWindowChange) {
+  desktop.workspace.launch(kA, "A");
+  auto untitled = window(kA, std::nullopt);
+  auto titled = window(kA, "T");
+  setMainWindow(kA, untitled);  // at activation it is taken as it is
+  desktop.workspace.activate(kA);
+  launch();
+  ASSERT_TRUE(delegate.windowSwitchingState().activeWindow);
+
+  mainWindowBecomes(kA, titled);
+  mainWindowBecomes(kA, untitled);  // ignored: no title
+  mainWindowBecomes(kA, desktop.accessibility.newNode(kA, "AXSheet", "not a window"));
+  EXPECT_THAT(switchAndFollow(), ElementsAre("AXMain AXWindow \"\""));
+}
+
+TEST_F(WindowSwitching, AQuitApplicationPrintsAnEmptyLine) {
+  desktop.workspace.launch(kA, "A");
+  desktop.workspace.launch(kB, "B");
+  desktop.workspace.activate(kA);
+  launch();
+  desktop.workspace.activate(kB);
+  desktop.workspace.quit(kA);
+  run(kSwitch);
+  EXPECT_THAT(out(), ElementsAre("in helper", ""));
+}
+
+TEST_F(WindowSwitching, OnlyTheLatestApplicationsWindowsAreObserved) {
+  desktop.workspace.launch(kA, "A");
+  desktop.workspace.launch(kB, "B");
+  auto a1 = window(kA, "A1");
+  setMainWindow(kA, a1);
+  setMainWindow(kB, window(kB, "B1"));
+  desktop.workspace.activate(kA);
+  launch();
+  desktop.workspace.activate(kB);
+  // A's observer is gone with the activation of B.
+  mainWindowBecomes(kA, window(kA, "A2"));
+  EXPECT_EQ(delegate.windowSwitchingState().previous,
+            (support::Either<port::Pid, ax::UIElementPtr>::left(kA)));
+}
+
+TEST_F(WindowSwitching, ARefusedSwitchPrintsTheError) {
+  desktop.workspace.launch(kA, "A");
+  auto w1 = window(kA, "W1");
+  setMainWindow(kA, w1);
+  desktop.workspace.activate(kA);
+  launch();
+  mainWindowBecomes(kA, window(kA, "W2"));
+  w1->writeResults["AXMain"] = kAXErrorInvalidUIElement;
+  run(kSwitch);
+  EXPECT_THAT(out(), ElementsAre("in helper", "AXError.InvalidUIElement"));
+}
+
+TEST(AXObserver, RegistrationsAreIdempotentAndUnknownNamesAreLogged) {
+  MemoryDesktop desktop;
+  auto app = desktop.accessibility.application(7);
+  ax::Application element(desktop.platform(), desktop.accessibility.ref(app));
+  std::vector<ax::AXNotification> seen;
+  {
+    ax::Observer observer(
+        desktop.platform(), 7,
+        [&](ax::Observer&, ax::UIElementPtr, ax::AXNotification n) { seen.push_back(n); });
+    observer.addNotification(ax::AXNotification::titleChanged, element);
+    observer.addNotification(ax::AXNotification::titleChanged, element);    // already: fine
+    observer.removeNotification(ax::AXNotification::windowMoved, element);  // never added: fine
+    desktop.accessibility.postNotification(app, "AXTitleChanged");
+    observer.stop();
+    desktop.accessibility.postNotification(app, "AXTitleChanged");
+    observer.start();
+    desktop.accessibility.postNotification(app, "AXTitleChanged");
+  }
+  desktop.accessibility.postNotification(app, "AXTitleChanged");  // destroyed: nothing
+  EXPECT_THAT(seen,
+              ElementsAre(ax::AXNotification::titleChanged, ax::AXNotification::titleChanged));
+
+  desktop.accessibility.addNotificationResults["AXMoved"] = kAXErrorCannotComplete;
+  ax::Observer observer(desktop.platform(), 7,
+                        [](ax::Observer&, ax::UIElementPtr, ax::AXNotification) {});
+  EXPECT_THROW(observer.addNotification(ax::AXNotification::moved, element), ax::AXError);
+}
+
+TEST(AXObserver, AnUnknownNotificationIsLoggedAndNotDelivered) {
+  MemoryDesktop desktop;
+  auto app = desktop.accessibility.application(7);
+  ax::Application element(desktop.platform(), desktop.accessibility.ref(app));
+  int calls = 0;
+  ax::Observer observer(desktop.platform(), 7,
+                        [&](ax::Observer&, ax::UIElementPtr, ax::AXNotification) { ++calls; });
+  observer.addNotification(ax::AXNotification::titleChanged, element);
+  // A platform may report names the vocabulary does not know.
+  desktop.accessibility.deliverEveryName = true;
+  desktop.accessibility.postNotification(app, "AXSomethingNew");
+  EXPECT_EQ(calls, 0);
+  EXPECT_THAT(desktop.log.withPrefix("log: "),
+              ElementsAre("Unknown AX notification AXSomethingNew received"));
+}
+
+}  // namespace
+}  // namespace zorv::testing
