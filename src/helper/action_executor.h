@@ -7,6 +7,9 @@
 #include <vector>
 
 #include "helper/helper_action.h"
+#include "helper/input_sources.h"
+#include "helper/key_names.h"
+#include "helper/keystroke.h"
 #include "helper/reporters.h"
 #include "helper/window_switching.h"
 #include "port/platform.h"
@@ -17,7 +20,12 @@ class ActionExecutor {
  public:
   ActionExecutor(port::Platform& platform, const Reporter& reporter,
                  WindowSwitching& windowSwitching)
-      : platform_(platform), reporter_(reporter), windowSwitching_(windowSwitching) {}
+      : platform_(platform),
+        reporter_(reporter),
+        windowSwitching_(windowSwitching),
+        keyNames_(platform),
+        keystrokes_(platform, keyNames_),
+        inputSourceManager_(platform) {}
 
   void executeHelperAction(const HelperAction& action);
 
@@ -46,6 +54,11 @@ class ActionExecutor {
   WindowSwitching& windowSwitching_;
   std::once_flag systemWideOnce_;
   port::ElementRef systemWide_;
+  // The key names and the input-source list are built on first use and kept for
+  // the life of the process (this executor's).
+  KeyNames keyNames_;
+  KeystrokeSimulator keystrokes_;
+  InputSourceManager inputSourceManager_;
 };
 
 }  // namespace zorv::helper

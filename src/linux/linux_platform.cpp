@@ -20,7 +20,9 @@ LinuxPlatform::LinuxPlatform()
       accessibility_(sessionBus_, display_.get()),
       workspace_(display_.get(), dispatch_),
       distributed_(sessionBus_),
-      notifications_(sessionBus_, dispatch_) {
+      notifications_(sessionBus_, dispatch_),
+      keyboard_(display_.get()),
+      inputSources_(display_.get()) {
   accessibility_.setUntrustedHandler([this] { application_.setExitStatus(kExitNoPermission); });
   platform_ = std::make_unique<port::Platform>(port::Platform{
       application_, dispatch_, console_, console_, accessibility_, workspace_, distributed_,

@@ -17,7 +17,9 @@
 #include "linux/posix_tasks.h"
 #include "linux/user_files.h"
 #include "linux/x11_display.h"
+#include "linux/x11_keyboard_events.h"
 #include "linux/x11_workspace.h"
+#include "linux/xkb_input_sources.h"
 #include "null/null_services.h"
 #include "port/platform.h"
 
@@ -46,8 +48,8 @@ class LinuxPlatform {
   DBusDistributedCenter distributed_;
   FreedesktopNotifications notifications_;
   GtkAlerts alerts_;
-  null_platform::NullKeyboardEvents keyboard_;
-  null_platform::NullTextInputSources inputSources_;
+  X11KeyboardEvents keyboard_;
+  XkbTextInputSources inputSources_;
   LogindAppleEvents appleEvents_;
   PosixTasks tasks_;
   UserFiles files_;

@@ -26,10 +26,6 @@ class MemoryKeyEvent : public port::KeyboardEvent {
   int& live_;
 };
 
-struct MemoryImage : port::Image {
-  std::string origin;
-};
-
 }  // namespace
 
 std::unique_ptr<port::EventSource> MemoryKeyboardEvents::createEventSource(
@@ -98,13 +94,13 @@ port::StatusCode MemoryTextInputSources::selectInputSource(const port::InputSour
   return port::kSuccess;
 }
 
-port::KeyTranslation MemoryTextInputSources::keyTranslate(const port::KeyboardLayout& layout,
-                                                          std::uint16_t virtualKeyCode,
-                                                          port::KeyAction, std::uint32_t,
-                                                          std::uint32_t, std::uint32_t,
-                                                          std::uint32_t& deadKeyState,
-                                                          std::size_t maxLength) {
+port::KeyTranslation MemoryTextInputSources::keyTranslate(
+    const port::KeyboardLayout& layout, std::uint16_t virtualKeyCode, port::KeyAction action,
+    std::uint32_t modifierKeyState, std::uint32_t keyboardType, std::uint32_t options,
+    std::uint32_t& deadKeyState, std::size_t maxLength) {
   ++translations;
+  translationCalls.push_back(
+      {virtualKeyCode, action, modifierKeyState, keyboardType, options, deadKeyState, maxLength});
   const auto& l = static_cast<const MemoryLayout&>(layout);
   deadKeyState = 0;
   if (auto f = l.failures.find(virtualKeyCode); f != l.failures.end()) return {f->second, {}};

@@ -60,6 +60,22 @@ struct MemoryInputSource : port::InputSourceHandle {
   std::shared_ptr<const MemoryLayout> layout;
 };
 
+// An image the desktop loaded: from a URL, or "icon" for an icon of a source.
+struct MemoryImage : port::Image {
+  std::string origin;
+};
+
+// The arguments of one layout translation.
+struct TranslationCall {
+  std::uint16_t keyCode;
+  port::KeyAction action;
+  std::uint32_t modifierKeyState;
+  std::uint32_t keyboardType;
+  std::uint32_t options;
+  std::uint32_t deadKeyState;  // as it came in
+  std::size_t maxLength;
+};
+
 class MemoryTextInputSources : public port::TextInputSources {
  public:
   explicit MemoryTextInputSources(EventLog& log) : log_(log) {}
@@ -69,6 +85,7 @@ class MemoryTextInputSources : public port::TextInputSources {
   std::set<std::string> existingFiles;  // image URLs that load
   int listRequests = 0;
   int translations = 0;
+  std::vector<TranslationCall> translationCalls;
 
   port::InputSourceRef copyCurrentKeyboardInputSource() override { return current; }
   std::vector<port::InputSourceRef> createInputSourceList(bool includeAllInstalled) override;

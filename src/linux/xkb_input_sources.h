@@ -1,0 +1,76 @@
+#pragma once
+// Keyboard input sources on X: each layout group of the X server's keymap is one
+// source, named as setxkbmap names it ("us", "de(nodeadkeys)"); the current
+// source is the locked group, and selecting a source locks its group.
+
+#include <xcb/xcb.h>
+#include <xkbcommon/xkbcommon.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "linux/x11_display.h"
+#include "linux/xkb_layout.h"
+#include "port/text_input_sources.h"
+
+namespace zorv::linux_desktop {
+
+// The identifier of each group, from the value of the root window property
+// _XKB_RULES_NAMES (rules, model, layouts, variants and options, each ended by
+// a NUL): "us,de" with variants ",nodeadkeys" gives "us" and "de(nodeadkeys)".
+std::vector<std::string> inputSourceIDs(const std::string& rulesNames);
+
+// One group of the keymap that was current when the source was read.
+struct XkbGroupSource : port::InputSourceHandle {
+  std::optional<std::string> id;  // absent when the rules name no layout for the group
+  std::string name;               // the group's name in the keymap: "English (US)", "German"
+  std::shared_ptr<const XkbLayout> layout;
+};
+
+class XkbTextInputSources : public port::TextInputSources {
+ public:
+  // `display` may be null (no X server): then there are no sources.
+  explicit XkbTextInputSources(X11Display* display);
+  ~XkbTextInputSources() override;
+  XkbTextInputSources(const XkbTextInputSources&) = delete;
+  XkbTextInputSources& operator=(const XkbTextInputSources&) = delete;
+
+  port::InputSourceRef copyCurrentKeyboardInputSource() override;
+  // The groups of the keymap in their order, also for `includeAllInstalled`:
+  // only the groups of the keymap can be selected.
+  std::vector<port::InputSourceRef> createInputSourceList(bool includeAllInstalled) override;
+  std::optional<port::PropertyValue> getInputSourceProperty(
+      const port::InputSourceRef& source, port::InputSourceProperty property) override;
+  port::StatusCode selectInputSource(const port::InputSourceRef& source) override;
+
+  // There is no keyboard type on X; translations ignore it.
+  std::uint32_t keyboardType() override { return 0; }
+  port::KeyTranslation keyTranslate(const port::KeyboardLayout& layout,
+                                    std::uint16_t virtualKeyCode, port::KeyAction action,
+                                    std::uint32_t modifierKeyState, std::uint32_t keyboardType,
+                                    std::uint32_t options, std::uint32_t& deadKeyState,
+                                    std::size_t maxLength) override;
+
+  port::ImageRef imageWithContentsOfURL(const std::string& url) override;
+  port::ImageRef imageWithIcon(const port::IconHandle& icon) override;
+
+ private:
+  struct Groups {
+    std::vector<std::shared_ptr<XkbGroupSource>> sources;
+    xkb_layout_index_t locked = 0;
+  };
+  // The server's keymap and locked group now; nothing without a connection.
+  std::optional<Groups> readGroups();
+  bool connect();
+
+  X11Display* display_;
+  xkb_context* context_;
+  // The keymap is read over XCB, which xkbcommon speaks; the Xlib connection
+  // stays the one that changes state, so requests of both are ordered by XSync.
+  xcb_connection_t* xcb_ = nullptr;
+  std::int32_t device_ = -1;
+  bool connectTried_ = false;
+};
+
+}  // namespace zorv::linux_desktop

@@ -1,0 +1,149 @@
+// The keyboard mappings of the Linux backend: virtual key codes to evdev keys,
+// the translation of keys through an XKB keymap's groups, and the identifiers
+// of the groups.
+
+#include <gmock/gmock.h>
+#include <linux/input-event-codes.h>
+
+#include <set>
+
+#include "helper/key_names.h"
+#include "linux/key_codes.h"
+#include "linux/xkb_input_sources.h"
+#include "linux/xkb_layout.h"
+
+namespace zorv::testing {
+namespace {
+
+using linux_desktop::evdevCode;
+using linux_desktop::inputSourceIDs;
+using linux_desktop::XkbLayout;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+TEST(VirtualKeyCodes, EveryNamedKeyAndEveryModifierHasAKey) {
+  for (const auto& [code, name] : helper::staticKeyNames()) {
+    EXPECT_TRUE(evdevCode(static_cast<std::uint16_t>(code)).has_value()) << code << " " << name;
+  }
+  for (int code : {10, 49, 54, 55, 56, 57, 58, 59, 60, 61, 62, 67, 93, 94, 95, 102, 104, 110}) {
+    EXPECT_TRUE(evdevCode(static_cast<std::uint16_t>(code)).has_value()) << code;
+  }
+}
+
+TEST(VirtualKeyCodes, ModifiersAndTheSpotChecksArePhysical) {
+  const std::pair<std::uint16_t, std::uint16_t> cases[] = {
+      {0, KEY_A},          {1, KEY_S},           {6, KEY_Z},         {16, KEY_Y},
+      {10, KEY_102ND},     {50, KEY_GRAVE},      {36, KEY_ENTER},    {49, KEY_SPACE},
+      {51, KEY_BACKSPACE}, {117, KEY_DELETE},    {114, KEY_INSERT},  {71, KEY_NUMLOCK},
+      {55, KEY_LEFTMETA},  {56, KEY_LEFTSHIFT},  {58, KEY_LEFTALT},  {59, KEY_LEFTCTRL},
+      {54, KEY_RIGHTMETA}, {60, KEY_RIGHTSHIFT}, {61, KEY_RIGHTALT}, {62, KEY_RIGHTCTRL},
+      {57, KEY_CAPSLOCK},  {76, KEY_KPENTER},    {122, KEY_F1},      {105, KEY_F13},
+      {90, KEY_F20},       {126, KEY_UP},        {110, KEY_COMPOSE}, {93, KEY_YEN}};
+  for (const auto& [code, key] : cases) EXPECT_EQ(evdevCode(code), key) << code;
+}
+
+TEST(VirtualKeyCodes, CodesWithoutAPCKeyHaveNoneAndNoTwoCodesShareAKey) {
+  for (int code : {52, 63, 66, 68, 70, 77, 108, 112, 127, 128, 200, 255, 256, 65535}) {
+    EXPECT_EQ(evdevCode(static_cast<std::uint16_t>(code)), std::nullopt) << code;
+  }
+  EXPECT_EQ(linux_desktop::virtualKeyTable().size(), 119u);
+  std::set<std::uint16_t> keys;
+  for (const auto& [code, key] : linux_desktop::virtualKeyTable()) {
+    EXPECT_TRUE(keys.insert(key).second) << code << " shares a key";
+    // X key codes are at most 255.
+    EXPECT_LE(key + linux_desktop::kXKeycodeOffset, 255u) << code;
+  }
+}
+
+TEST(InputSourceIDs, AreTheLayoutsWithTheirVariantsAsSetxkbmapNamesThem) {
+  using namespace std::string_literals;
+  EXPECT_THAT(inputSourceIDs("evdev\0pc105\0us,de\0\0\0"s), ElementsAre("us", "de"));
+  EXPECT_THAT(inputSourceIDs("evdev\0pc105\0us,de,fr\0,nodeadkeys,\0grp:alt_shift_toggle\0"s),
+              ElementsAre("us", "de(nodeadkeys)", "fr"));
+  EXPECT_THAT(inputSourceIDs("evdev\0pc105\0de\0neo"s), ElementsAre("de(neo)"));
+  EXPECT_THAT(inputSourceIDs("evdev\0pc105\0\0\0\0"s), IsEmpty());
+  EXPECT_THAT(inputSourceIDs(""), IsEmpty());
+}
+
+// us and de as the evdev rules build them, the keymap an X server of this kind
+// has after `setxkbmap -layout us,de`.
+class XkbTranslation : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    context_ = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
+    ASSERT_NE(context_, nullptr);
+    xkb_rule_names names{"evdev", "pc105", "us,de", "", ""};
+    keymap_ = linux_desktop::adoptKeymap(
+        xkb_keymap_new_from_names(context_, &names, XKB_KEYMAP_COMPILE_NO_FLAGS));
+    ASSERT_NE(keymap_, nullptr);
+    ASSERT_EQ(xkb_keymap_num_layouts(keymap_.get()), 2u);
+  }
+  void TearDown() override {
+    keymap_.reset();
+    if (context_) xkb_context_unref(context_);
+  }
+
+  std::u16string text(int group, std::uint16_t code, std::uint32_t modifiers = 0) {
+    XkbLayout layout(keymap_, xkb_layout_index_t(group));
+    const auto translation = layout.translate(code, modifiers, 4);
+    EXPECT_EQ(translation.status, port::kSuccess) << code;
+    return translation.text;
+  }
+
+  xkb_context* context_ = nullptr;
+  linux_desktop::KeymapRef keymap_;
+};
+
+TEST_F(XkbTranslation, EachGroupTypesItsOwnCharactersAtTheSamePositions) {
+  EXPECT_EQ(text(0, 16), u"y");
+  EXPECT_EQ(text(1, 16), u"z");
+  EXPECT_EQ(text(0, 6), u"z");
+  EXPECT_EQ(text(1, 6), u"y");
+  EXPECT_EQ(text(0, 27), u"-");
+  EXPECT_EQ(text(1, 27), u"\u00df");
+  EXPECT_EQ(text(1, 41), u"\u00f6");
+  EXPECT_EQ(text(1, 10), u"<");
+  EXPECT_EQ(text(0, 18), u"1");
+  EXPECT_EQ(text(0, 49), u" ");
+  EXPECT_EQ(xkb_keymap_layout_get_name(keymap_.get(), 0), std::string("English (US)"));
+  EXPECT_EQ(xkb_keymap_layout_get_name(keymap_.get(), 1), std::string("German"));
+}
+
+TEST_F(XkbTranslation, DeadKeysShowTheirSpacingCharacters) {
+  EXPECT_EQ(text(1, 50), u"^");
+  EXPECT_EQ(text(1, 24), u"\u00b4");
+  EXPECT_EQ(text(1, 24, 0x02), u"`");  // shifted: dead grave
+  EXPECT_EQ(text(0, 50), u"`");        // a plain grave accent on US
+}
+
+TEST_F(XkbTranslation, KeysWithoutTextOrWithoutAKeyGiveNothing) {
+  EXPECT_EQ(text(0, 123), u"");  // Left Arrow
+  EXPECT_EQ(text(0, 56), u"");   // Shift
+  EXPECT_EQ(text(0, 63), u"");   // no PC key at all
+  EXPECT_EQ(text(0, 300), u"");
+}
+
+TEST_F(XkbTranslation, ModifierStatesChooseTheLevel) {
+  EXPECT_EQ(text(0, 0, 0x02), u"A");
+  EXPECT_EQ(text(0, 0, 0x04), u"A");   // caps lock
+  EXPECT_EQ(text(1, 12, 0x08), u"@");  // option is the third level: AltGr-Q
+  EXPECT_EQ(text(0, 18, 0x02), u"!");
+  EXPECT_EQ(text(0, 0, 0x10), u"\u0001");  // control-A
+}
+
+TEST_F(XkbTranslation, TextLongerThanTheBufferIsAnError) {
+  XkbLayout layout(keymap_, 1);
+  const auto translation = layout.translate(27, 0, 0);
+  EXPECT_EQ(translation.status, linux_desktop::kOutputBufferTooSmall);
+  EXPECT_EQ(translation.text, u"");
+}
+
+TEST(DeadKeyCharacter, OnlyDeadKeysHaveOne) {
+  EXPECT_EQ(linux_desktop::deadKeyCharacter(XKB_KEY_dead_diaeresis), "\u00a8");
+  EXPECT_EQ(linux_desktop::deadKeyCharacter(XKB_KEY_dead_tilde), "~");
+  EXPECT_EQ(linux_desktop::deadKeyCharacter(XKB_KEY_a), "");
+  EXPECT_EQ(linux_desktop::deadKeyCharacter(XKB_KEY_asciicircum), "");
+}
+
+}  // namespace
+}  // namespace zorv::testing
