@@ -11,16 +11,16 @@ void fillMenu(MemoryAccessibility& ax, std::int32_t pid, const std::shared_ptr<A
   }
   auto menu = ax.newNode(pid, "AXMenu");
   std::vector<std::shared_ptr<AXNode>> children;
-  for (const auto& spec : items) {
+  for (const auto& entry : items) {
     auto item = ax.newNode(pid, "AXMenuItem");
-    if (spec.hasTitle) item->attributes["AXTitle"] = spec.title;
-    if (spec.hasSize) item->attributes["AXSize"] = port::Size{120, 22};
-    item->attributes["AXEnabled"] = spec.enabled;
-    if (spec.cmdChar) item->attributes["AXMenuItemCmdChar"] = *spec.cmdChar;
-    if (spec.cmdModifiers)
-      item->attributes["AXMenuItemCmdModifiers"] = port::Number{*spec.cmdModifiers};
-    built.nodes.emplace_back(spec.title, item);
-    fillMenu(ax, pid, item, spec.items, built);
+    if (entry.hasTitle) item->attributes["AXTitle"] = entry.title;
+    if (entry.hasSize) item->attributes["AXSize"] = port::Size{120, 22};
+    item->attributes["AXEnabled"] = entry.enabled;
+    if (entry.cmdChar) item->attributes["AXMenuItemCmdChar"] = *entry.cmdChar;
+    if (entry.cmdModifiers)
+      item->attributes["AXMenuItemCmdModifiers"] = port::Number{*entry.cmdModifiers};
+    built.nodes.emplace_back(entry.title, item);
+    fillMenu(ax, pid, item, entry.items, built);
     children.push_back(item);
   }
   ax.setChildren(menu, children);
@@ -34,12 +34,12 @@ BuiltMenu installMenuBar(MemoryAccessibility& ax, std::int32_t pid,
   BuiltMenu built;
   built.menuBar = ax.newNode(pid, "AXMenuBar");
   std::vector<std::shared_ptr<AXNode>> entries;
-  for (const auto& spec : topLevel) {
+  for (const auto& wanted : topLevel) {
     auto entry = ax.newNode(pid, "AXMenuBarItem");
-    if (spec.hasTitle) entry->attributes["AXTitle"] = spec.title;
-    entry->attributes["AXEnabled"] = spec.enabled;
-    built.nodes.emplace_back(spec.title, entry);
-    fillMenu(ax, pid, entry, spec.items, built);
+    if (wanted.hasTitle) entry->attributes["AXTitle"] = wanted.title;
+    entry->attributes["AXEnabled"] = wanted.enabled;
+    built.nodes.emplace_back(wanted.title, entry);
+    fillMenu(ax, pid, entry, wanted.items, built);
     entries.push_back(entry);
   }
   ax.setChildren(built.menuBar, entries);

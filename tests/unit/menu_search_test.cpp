@@ -40,16 +40,16 @@ port::ElementRef resolvedByWholeTree(port::Platform& platform,
 
 MenuSpec randomMenu(std::mt19937& random, int depth) {
   static const char* const titles[] = {"File", "Edit", "PDF", "Save", "", "Export", "Apple"};
-  MenuSpec spec;
-  spec.title = titles[random() % 7];
-  spec.enabled = random() % 5 != 0;
-  spec.hasSize = random() % 7 != 0;
-  spec.hasTitle = random() % 11 != 0;
+  MenuSpec entry;
+  entry.title = titles[random() % 7];
+  entry.enabled = random() % 5 != 0;
+  entry.hasSize = random() % 7 != 0;
+  entry.hasTitle = random() % 11 != 0;
   if (depth < 4 && random() % 3 == 0) {
     const int count = int(random() % 5);
-    for (int i = 0; i < count; ++i) spec.items.push_back(randomMenu(random, depth + 1));
+    for (int i = 0; i < count; ++i) entry.items.push_back(randomMenu(random, depth + 1));
   }
-  return spec;
+  return entry;
 }
 
 TEST(MenuSearch, FindsWhatTheWholeTreeFindsOnRandomMenuBars) {
