@@ -1,6 +1,7 @@
 #include "helper/menu_search.h"
 
 #include "ax/ax_error.h"
+#include "helper/menu_attributes.h"
 #include "helper/menu_reader.h"
 #include "support/unicode.h"
 
@@ -15,44 +16,7 @@ class MenuSearch::Node {
   std::optional<std::vector<std::unique_ptr<Node>>> items;
 };
 
-namespace {
-
-std::optional<port::Value> read(port::Platform& platform, const port::ElementRef& element,
-                                const char* attribute) {
-  auto result = platform.accessibility.copyAttributeValue(element, attribute);
-  if (!result.ok()) return std::nullopt;
-  return std::move(result.value);
-}
-
-std::optional<std::string> readString(port::Platform& platform, const port::ElementRef& element,
-                                      const char* attribute) {
-  auto value = read(platform, element, attribute);
-  if (const auto* s = value ? value->get<std::string>() : nullptr) return *s;
-  return std::nullopt;
-}
-
-std::optional<std::vector<port::ElementRef>> readElements(port::Platform& platform,
-                                                          const port::ElementRef& element,
-                                                          const char* attribute) {
-  auto value = read(platform, element, attribute);
-  const auto* array = value ? value->get<port::Array>() : nullptr;
-  if (!array) return std::nullopt;
-  std::vector<port::ElementRef> elements;
-  for (const auto& entry : *array) {
-    const auto* e = entry.get<port::ElementRef>();
-    if (!e || !*e) return std::nullopt;
-    elements.push_back(*e);
-  }
-  return elements;
-}
-
-bool isEnabled(port::Platform& platform, const port::ElementRef& element) {
-  auto value = read(platform, element, "AXEnabled");
-  const bool* enabled = value ? value->get<bool>() : nullptr;
-  return enabled && *enabled;
-}
-
-}  // namespace
+using namespace menu_attributes;
 
 MenuSearch::MenuSearch(port::Platform& platform) : platform_(platform) {}
 MenuSearch::~MenuSearch() = default;
