@@ -74,6 +74,25 @@ void emitRequest(const Environment& env, const std::string& json) {
   close(connection);
 }
 
+RequestSender::RequestSender(const Environment& env)
+    : bus_(g_dbus_connection_new_for_address_sync(
+          env.at("DBUS_SESSION_BUS_ADDRESS").c_str(),
+          static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                            G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+          nullptr, nullptr, nullptr)) {
+  if (!bus_) throw std::runtime_error("cannot connect to the session bus");
+}
+
+RequestSender::~RequestSender() {
+  g_dbus_connection_flush_sync(bus_, nullptr, nullptr);
+  g_object_unref(bus_);
+}
+
+void RequestSender::send(const std::string& json) {
+  g_dbus_connection_emit_signal(bus_, nullptr, kRequestObjectPath, kRequestInterface,
+                                kRequestMember, g_variant_new("(s)", json.c_str()), nullptr);
+}
+
 std::vector<MockCall> mockCalls(const Environment& env, Bus bus, const std::string& name,
                                 const std::string& path) {
   Connection connection = connect(env, bus);

@@ -9,6 +9,9 @@
 #include "child_process.h"
 #include "headless_desktop.h"
 
+// GLib's connection type, without its headers.
+struct _GDBusConnection;
+
 namespace zorv::e2e {
 
 // The request broadcast the helper listens for.
@@ -19,6 +22,21 @@ inline constexpr const char* kRequestMember = "helper_action_event";
 // Emits the request signal with `json` as its one string argument on the session
 // bus of `env`, and flushes it. Throws std::runtime_error on failure.
 void emitRequest(const Environment& env, const std::string& json);
+
+// One sender connection for many requests: the bus keeps one connection's
+// messages in order, while separate connections may overtake each other.
+class RequestSender {
+ public:
+  explicit RequestSender(const Environment& env);
+  ~RequestSender();
+  RequestSender(const RequestSender&) = delete;
+  RequestSender& operator=(const RequestSender&) = delete;
+
+  void send(const std::string& json);
+
+ private:
+  ::_GDBusConnection* bus_;
+};
 
 enum class Bus { session, system };
 

@@ -4,8 +4,6 @@
 
 #include <gmock/gmock.h>
 
-#include <gio/gio.h>
-
 #include <algorithm>
 
 #include "accessibility.h"
@@ -29,34 +27,6 @@ void waitUntilListening(ChildProcess& helper, const Environment& env) {
   }
   FAIL() << "the helper never executed a request:\n" << helper.transcript();
 }
-
-// One sender connection for many requests: the bus keeps one connection's
-// messages in order, while separate connections may overtake each other.
-class RequestSender {
- public:
-  explicit RequestSender(const Environment& env)
-      : bus_(g_dbus_connection_new_for_address_sync(
-            env.at("DBUS_SESSION_BUS_ADDRESS").c_str(),
-            static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-                                              G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-            nullptr, nullptr, nullptr)) {
-    if (!bus_) throw std::runtime_error("cannot connect to the session bus");
-  }
-  ~RequestSender() {
-    g_dbus_connection_flush_sync(bus_, nullptr, nullptr);
-    g_object_unref(bus_);
-  }
-  RequestSender(const RequestSender&) = delete;
-  RequestSender& operator=(const RequestSender&) = delete;
-
-  void send(const std::string& json) {
-    g_dbus_connection_emit_signal(bus_, nullptr, kRequestObjectPath, kRequestInterface,
-                                  kRequestMember, g_variant_new("(s)", json.c_str()), nullptr);
-  }
-
- private:
-  GDBusConnection* bus_;
-};
 
 std::size_t count(const std::vector<std::string>& lines, const std::string& line) {
   return static_cast<std::size_t>(std::count(lines.begin(), lines.end(), line));

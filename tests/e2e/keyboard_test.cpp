@@ -4,8 +4,6 @@
 
 #include <gmock/gmock.h>
 
-#include <gio/gio.h>
-
 #include <algorithm>
 #include <thread>
 
@@ -33,33 +31,6 @@ std::string keystroke(int code) {
 std::string switchTo(const std::string& id) {
   return R"({"switchInputMethod":{"inputSourceID":")" + id + R"("}})";
 }
-
-// Requests sent over one connection arrive in the order they were sent.
-class RequestSender {
- public:
-  explicit RequestSender(const Environment& env)
-      : bus_(g_dbus_connection_new_for_address_sync(
-            env.at("DBUS_SESSION_BUS_ADDRESS").c_str(),
-            static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-                                              G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-            nullptr, nullptr, nullptr)) {
-    if (!bus_) throw std::runtime_error("cannot connect to the session bus");
-  }
-  ~RequestSender() {
-    g_dbus_connection_flush_sync(bus_, nullptr, nullptr);
-    g_object_unref(bus_);
-  }
-  RequestSender(const RequestSender&) = delete;
-  RequestSender& operator=(const RequestSender&) = delete;
-
-  void send(const std::string& json) {
-    g_dbus_connection_emit_signal(bus_, nullptr, kRequestObjectPath, kRequestInterface,
-                                  kRequestMember, g_variant_new("(s)", json.c_str()), nullptr);
-  }
-
- private:
-  GDBusConnection* bus_;
-};
 
 class KeyboardSession : public ::testing::Test {
  protected:
