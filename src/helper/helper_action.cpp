@@ -147,9 +147,8 @@ class DocumentBuilder {
       return parent.back();
     }
     // A repeated member name keeps its last value.
-    Json& member = parent[key_];
-    member = std::move(value);
-    return member;
+    auto& members = parent.get_ref<Json::object_t&>();
+    return members.insert_or_assign(std::move(key_), std::move(value)).first->second;
   }
 
   bool open(Json&& container) {
@@ -204,39 +203,41 @@ std::optional<std::int64_t> signed64(const Json& value) {
   return std::nullopt;
 }
 
-// The members of one object of the document, read by name. `path` names the
-// object in error texts ("menuCommand.info").
+// The members of one object of the document, read by name. Texts are moved
+// out of the document, which is thrown away after reading. `name` and `parent`
+// name the object in error texts ("menuCommand.info").
 class Payload {
  public:
-  Payload(const Json& value, std::string path) : value_(value), path_(std::move(path)) {
-    if (!value.is_object()) fail(path_, "expected object, found " + typeOf(value));
+  Payload(Json& value, std::string_view name, const Payload* parent = nullptr)
+      : value_(value), name_(name), parent_(parent) {
+    if (!value.is_object()) fail(path(), "expected object, found " + typeOf(value));
   }
 
   std::string string(std::string_view key) const {
-    const Json& member = required(key);
+    Json& member = required(key);
     if (!member.is_string()) fail(pathTo(key), "expected string, found " + typeOf(member));
-    return member.get<std::string>();
+    return std::move(member.get_ref<std::string&>());
   }
 
   // Absent and null both mean no value; any other non-string fails.
   std::optional<std::string> optionalString(std::string_view key) const {
-    const Json* member = find(key);
+    Json* member = find(key);
     if (member == nullptr || member->is_null()) return std::nullopt;
     if (!member->is_string()) fail(pathTo(key), "expected string, found " + typeOf(*member));
-    return member->get<std::string>();
+    return std::move(member->get_ref<std::string&>());
   }
 
   std::vector<std::string> strings(std::string_view key) const {
-    const Json& member = required(key);
+    Json& member = required(key);
     if (!member.is_array()) fail(pathTo(key), "expected array, found " + typeOf(member));
     std::vector<std::string> items;
     items.reserve(member.size());
-    for (const Json& item : member) {
+    for (Json& item : member) {
       if (!item.is_string()) {
         fail(pathTo(key) + "[" + std::to_string(items.size()) + "]",
              "expected string, found " + typeOf(item));
       }
-      items.push_back(item.get<std::string>());
+      items.push_back(std::move(item.get_ref<std::string&>()));
     }
     return items;
   }
@@ -256,23 +257,28 @@ class Payload {
     return std::move(*parsed);
   }
 
-  Payload object(std::string_view key) const { return Payload(required(key), pathTo(key)); }
+  Payload object(std::string_view key) const { return Payload(required(key), key, this); }
 
  private:
-  const Json* find(std::string_view key) const {
+  Json* find(std::string_view key) const {
     const auto member = value_.find(key);
     return member == value_.end() ? nullptr : &*member;
   }
 
-  const Json& required(std::string_view key) const {
-    const Json* member = find(key);
+  Json& required(std::string_view key) const {
+    Json* member = find(key);
     if (member == nullptr) fail(pathTo(key), "missing");
     if (member->is_null()) fail(pathTo(key), "expected a value, found null");
     return *member;
   }
 
+  // Built only for error texts.
+  std::string path() const {
+    return parent_ == nullptr ? std::string(name_) : parent_->pathTo(name_);
+  }
   std::string pathTo(std::string_view key) const {
-    return path_.empty() ? std::string(key) : path_ + "." + std::string(key);
+    const std::string parentPath = path();
+    return parentPath.empty() ? std::string(key) : parentPath + "." + std::string(key);
   }
 
   static std::string typeOf(const Json& value) {
@@ -284,8 +290,9 @@ class Payload {
     throw Failure{(where.empty() ? std::string("document") : where) + ": " + problem + "."};
   }
 
-  const Json& value_;
-  std::string path_;
+  Json& value_;
+  std::string_view name_;
+  const Payload* parent_;
 };
 
 HelperAction::MenuCommandInfo readMenuCommandInfo(const Payload& info) {
@@ -347,7 +354,7 @@ HelperAction::Kind readKind(std::size_t index, const Payload& payload,
   return kReaders[index](payload);
 }
 
-HelperAction readHelperAction(const Json& document) {
+HelperAction readHelperAction(Json& document) {
   if (!document.is_object()) {
     throw Failure{std::string("document: expected object, found ") + document.type_name() + "."};
   }
@@ -355,8 +362,8 @@ HelperAction readHelperAction(const Json& document) {
   // any other member, is passed over.
   std::size_t recognised = 0;
   std::size_t index = 0;
-  const Json* value = nullptr;
-  for (const auto& [name, member] : document.get_ref<const Json::object_t&>()) {
+  Json* value = nullptr;
+  for (auto& [name, member] : document.get_ref<Json::object_t&>()) {
     const auto found = std::find(kCaseNames.begin(), kCaseNames.end(), name);
     if (found == kCaseNames.end()) continue;
     ++recognised;
@@ -364,7 +371,7 @@ HelperAction readHelperAction(const Json& document) {
     value = &member;
   }
   if (recognised != 1) throw Failure{std::string(kInvalidNumberOfKeys)};
-  const Payload payload(*value, std::string(kCaseNames[index]));
+  const Payload payload(*value, kCaseNames[index]);
   return HelperAction{readKind(
       index, payload, std::make_index_sequence<std::variant_size_v<HelperAction::Kind>>{})};
 }
@@ -372,7 +379,8 @@ HelperAction readHelperAction(const Json& document) {
 template <class Result, class Read>
 std::variant<Result, DecodingError> decodeDocument(std::string_view text, Read read) noexcept {
   try {
-    return read(parseDocument(text));
+    Json document = parseDocument(text);
+    return read(document);
   } catch (Failure& failure) {
     return DecodingError{std::move(failure.description)};
   } catch (const std::exception& error) {
@@ -440,7 +448,7 @@ std::string compact(const OrderedJson& document) {
 
 }  // namespace
 
-std::optional<URL> URL::parse(std::string_view text) {
+std::optional<URL> URL::parse(std::string text) {
   if (text.empty()) return std::nullopt;
   UriUriA uri;
   const char* errorPosition = nullptr;
@@ -450,7 +458,7 @@ std::optional<URL> URL::parse(std::string_view text) {
     return std::nullopt;
   }
   uriFreeUriMembersA(&uri);
-  return URL(std::string(text));
+  return URL(std::move(text));
 }
 
 bool HelperAction::MenuCommandInfo::operator==(const MenuCommandInfo& other) const {
@@ -481,7 +489,7 @@ std::string encodeMenuCommandInfo(const HelperAction::MenuCommandInfo& info) {
 std::variant<HelperAction::MenuCommandInfo, DecodingError> decodeMenuCommandInfo(
     std::string_view json) noexcept {
   return decodeDocument<HelperAction::MenuCommandInfo>(
-      json, [](const Json& document) { return readMenuCommandInfo(Payload(document, "")); });
+      json, [](Json& document) { return readMenuCommandInfo(Payload(document, "")); });
 }
 
 }  // namespace zorv::helper

@@ -17,7 +17,7 @@ namespace zorv::helper {
 class URL {
  public:
   // Absent when `text` is empty or not a URI reference (absolute or relative).
-  static std::optional<URL> parse(std::string_view text);
+  static std::optional<URL> parse(std::string text);
   const std::string& absoluteString() const { return text_; }
 
  private:

@@ -73,7 +73,7 @@ std::string fieldsOf(const HelperAction& action) {
 }
 
 URL url(std::string_view text) {
-  return URL::parse(text).value();
+  return URL::parse(std::string(text)).value();
 }
 
 // Expected outcomes besides a decoded action (written as fieldsOf would).
