@@ -1,49 +1,85 @@
 #include "linux/gtk_alerts.h"
 
-#include <gtk/gtk.h>
+#include <gmodule.h>
 
 #include <cstdio>
+#include <utility>
 
 namespace zorv::linux_desktop {
 namespace {
 
-GtkMessageType messageType(port::AlertStyle style) {
+int styleNumber(port::AlertStyle style) {
   switch (style) {
     case port::AlertStyle::critical:
-      return GTK_MESSAGE_ERROR;
+      return 0;
     case port::AlertStyle::informational:
-      return GTK_MESSAGE_INFO;
+      return 1;
     case port::AlertStyle::warning:
-      return GTK_MESSAGE_WARNING;
+      return 2;
   }
-  return GTK_MESSAGE_OTHER;
+  return -1;
+}
+
+void printAlert(const port::Alert& alert) {
+  std::fprintf(stderr, "alert: %s%s%s\n", alert.messageText.c_str(),
+               alert.informativeText.empty() ? "" : "\n  ", alert.informativeText.c_str());
+  std::fflush(stderr);
 }
 
 }  // namespace
 
+GtkAlerts::GtkAlerts(std::vector<std::string> moduleDirectories)
+    : moduleDirectories_(std::move(moduleDirectories)) {}
+
+std::vector<std::string> GtkAlerts::defaultModuleDirectories() {
+  std::vector<std::string> directories;
+  if (gchar* executable = g_file_read_link("/proc/self/exe", nullptr)) {
+    gchar* directory = g_path_get_dirname(executable);
+    directories.emplace_back(directory);
+    g_free(directory);
+    g_free(executable);
+  }
+  directories.emplace_back(ZORV_GTK_ALERTS_MODULE_DIR);
+  return directories;
+}
+
+ZorvRunAlertDialog GtkAlerts::runDialog() {
+  if (loaded_) return runDialog_;
+  loaded_ = true;
+  for (const auto& directory : moduleDirectories_) {
+    gchar* path = g_build_filename(directory.c_str(), kModuleFileName, nullptr);
+    const bool exists = g_file_test(path, G_FILE_TEST_EXISTS);
+    GModule* module = exists ? g_module_open(path, G_MODULE_BIND_LOCAL) : nullptr;
+    g_free(path);
+    if (!exists) continue;
+    gpointer symbol = nullptr;
+    if (!module || !g_module_symbol(module, ZORV_RUN_ALERT_DIALOG_SYMBOL, &symbol)) {
+      std::fprintf(stderr, "cannot load the alert dialogs: %s\n", g_module_error());
+      if (module) g_module_close(module);
+      return nullptr;
+    }
+    // GTK cannot be unloaded once it has started.
+    g_module_make_resident(module);
+    runDialog_ = reinterpret_cast<ZorvRunAlertDialog>(symbol);
+    return runDialog_;
+  }
+  std::fprintf(stderr, "cannot load the alert dialogs: no %s\n", kModuleFileName);
+  return nullptr;
+}
+
 int GtkAlerts::runModal(const port::Alert& alert) {
-  if (gtk_ == State::unknown)
-    gtk_ = gtk_init_check(nullptr, nullptr) ? State::ready : State::unavailable;
-  if (gtk_ == State::unavailable) {
-    std::fprintf(stderr, "alert: %s%s%s\n", alert.messageText.c_str(),
-                 alert.informativeText.empty() ? "" : "\n  ", alert.informativeText.c_str());
-    std::fflush(stderr);
-    return -1;
+  const ZorvRunAlertDialog run = runDialog();
+  if (run) {
+    std::vector<const char*> buttons;
+    for (const auto& title : alert.buttons) buttons.push_back(title.c_str());
+    const ZorvAlertDialog dialog{alert.messageText.c_str(), alert.informativeText.c_str(),
+                                 styleNumber(alert.style), buttons.data(),
+                                 static_cast<int>(buttons.size())};
+    const int response = run(&dialog);
+    if (response != ZORV_ALERT_DIALOG_UNAVAILABLE) return response;
   }
-  GtkWidget* dialog = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, messageType(alert.style),
-                                             GTK_BUTTONS_NONE, "%s", alert.messageText.c_str());
-  if (!alert.informativeText.empty()) {
-    gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(dialog), "%s",
-                                             alert.informativeText.c_str());
-  }
-  gtk_window_set_title(GTK_WINDOW(dialog), "zorv-helper");
-  gtk_window_set_keep_above(GTK_WINDOW(dialog), TRUE);
-  for (std::size_t i = 0; i < alert.buttons.size(); ++i) {
-    gtk_dialog_add_button(GTK_DIALOG(dialog), alert.buttons[i].c_str(), static_cast<gint>(i));
-  }
-  const gint response = gtk_dialog_run(GTK_DIALOG(dialog));
-  gtk_widget_destroy(dialog);
-  return response >= 0 ? response : -1;
+  printAlert(alert);
+  return -1;
 }
 
 }  // namespace zorv::linux_desktop

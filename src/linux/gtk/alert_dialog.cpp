@@ -1,0 +1,47 @@
+// The alert dialog module: a GTK message dialog, run modally. Built as a
+// loadable module of its own (see alert_dialog.h).
+
+#include "linux/gtk/alert_dialog.h"
+
+#include <gtk/gtk.h>
+
+namespace {
+
+GtkMessageType messageType(int style) {
+  switch (style) {
+    case 0:
+      return GTK_MESSAGE_ERROR;
+    case 1:
+      return GTK_MESSAGE_INFO;
+    case 2:
+      return GTK_MESSAGE_WARNING;
+    default:
+      return GTK_MESSAGE_OTHER;
+  }
+}
+
+}  // namespace
+
+extern "C" __attribute__((visibility("default"))) int zorv_run_alert_dialog(
+    const ZorvAlertDialog* alert) {
+  enum class State { unknown, ready, unavailable };
+  static State gtk = State::unknown;
+  if (gtk == State::unknown)
+    gtk = gtk_init_check(nullptr, nullptr) ? State::ready : State::unavailable;
+  if (gtk == State::unavailable) return ZORV_ALERT_DIALOG_UNAVAILABLE;
+
+  GtkWidget* dialog = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, messageType(alert->style),
+                                             GTK_BUTTONS_NONE, "%s", alert->messageText);
+  if (alert->informativeText[0] != '\0') {
+    gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(dialog), "%s",
+                                             alert->informativeText);
+  }
+  gtk_window_set_title(GTK_WINDOW(dialog), "zorv-helper");
+  gtk_window_set_keep_above(GTK_WINDOW(dialog), TRUE);
+  for (int i = 0; i < alert->buttonCount; ++i) {
+    gtk_dialog_add_button(GTK_DIALOG(dialog), alert->buttons[i], i);
+  }
+  const gint response = gtk_dialog_run(GTK_DIALOG(dialog));
+  gtk_widget_destroy(dialog);
+  return response >= 0 ? response : -1;
+}
