@@ -10,6 +10,9 @@ template <class... F>
 struct Overloaded : F... {
   using F::operator()...;
 };
+// Written out for compilers without aggregate deduction (clang before 17).
+template <class... F>
+Overloaded(F...) -> Overloaded<F...>;
 
 }  // namespace
 

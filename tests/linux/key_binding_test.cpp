@@ -5,6 +5,9 @@
 
 #include "linux/atspi/key_binding.h"
 
+#include <optional>
+#include <string_view>
+
 namespace zorv::linux_desktop {
 namespace {
 
@@ -33,6 +36,28 @@ TEST(KeyBinding, AcceleratorsBecomeTheMenuShortcut) {
     SCOPED_TRACE(c.binding);
     EXPECT_EQ(menuShortcutFromKeyBinding(c.binding), c.shortcut);
   }
+}
+
+// Found by fuzzing (fuzz/key_binding_fuzzer.cpp): libxkbcommon reads a key name
+// only up to a NUL, and the whole name, NUL and all, came back as the key.
+TEST(KeyBinding, KeyNameWithNulNamesNoKey) {
+  using namespace std::string_view_literals;
+  EXPECT_EQ(menuShortcutFromKeyBinding("no\0;;0x10000\0 s:tors"sv), std::nullopt);
+  EXPECT_EQ(menuShortcutFromKeyBinding(";;<Primary>F5\0junk"sv), std::nullopt);
+  EXPECT_EQ(menuShortcutFromKeyBinding(";;<Primary>\0"sv), std::nullopt);
+}
+
+// Keysyms of surrogate code points have no character: libxkbcommon writes them
+// as bytes that are not UTF-8. Neither have C1 control characters. Such keys
+// go by their name.
+TEST(KeyBinding, KeysWithoutAPrintableCharacterGoByName) {
+  EXPECT_EQ(menuShortcutFromKeyBinding(";;Ud800"), (MenuShortcut{"Ud800", 8}));
+  EXPECT_EQ(menuShortcutFromKeyBinding(";;<Primary>0x100dfff"), (MenuShortcut{"0x100dfff", 4 | 8}));
+  EXPECT_EQ(menuShortcutFromKeyBinding(";;0x1000085"), (MenuShortcut{"0x1000085", 8}));
+  // The code point forms of printable characters still give the character.
+  EXPECT_EQ(menuShortcutFromKeyBinding(";;<Primary>U20AC"), (MenuShortcut{"\xE2\x82\xAC", 4 | 8}));
+  EXPECT_EQ(menuShortcutFromKeyBinding(";;0x10000e9"), (MenuShortcut{"\xC3\x89", 8}));
+  EXPECT_EQ(menuShortcutFromKeyBinding(";;space"), (MenuShortcut{" ", 8}));
 }
 
 }  // namespace

@@ -31,6 +31,9 @@ template <class... Visitors>
 struct Overloaded : Visitors... {
   using Visitors::operator()...;
 };
+// Written out for compilers without aggregate deduction (clang before 17).
+template <class... Visitors>
+Overloaded(Visitors...) -> Overloaded<Visitors...>;
 
 std::string quoted(const std::string& text) {
   return "\"" + text + "\"";

@@ -33,21 +33,31 @@ std::optional<std::int64_t> modifierBit(std::string_view name) {
   return std::nullopt;
 }
 
+// A character a menu can show: not a control character (C0, DEL, C1), and a
+// Unicode scalar value. Keysyms of the surrogate range (U+D800 to U+DFFF, e.g.
+// "Ud800") have a code point, but libxkbcommon would write it as bytes that are
+// not valid UTF-8.
+bool isPrintable(std::uint32_t codePoint) {
+  if (codePoint < 0x20 || (codePoint >= 0x7f && codePoint <= 0x9f)) return false;
+  return codePoint <= 0x10ffff && !(codePoint >= 0xd800 && codePoint <= 0xdfff);
+}
+
 // The character a key produces, upper-cased as menus show shortcut letters; the
 // key's name when it produces no printable character ("F5", "Delete").
 std::optional<std::string> keyCharacter(std::string_view keyName) {
+  // libxkbcommon reads names as C strings: one with a NUL in it would be read
+  // only up to there, and the rest must not end up in the key's name.
+  if (keyName.find('\0') != std::string_view::npos) return std::nullopt;
   const std::string name(keyName);
   xkb_keysym_t keysym = xkb_keysym_from_name(name.c_str(), XKB_KEYSYM_NO_FLAGS);
   if (keysym == XKB_KEY_NoSymbol)
     keysym = xkb_keysym_from_name(name.c_str(), XKB_KEYSYM_CASE_INSENSITIVE);
   if (keysym == XKB_KEY_NoSymbol) return std::nullopt;
   const xkb_keysym_t upper = xkb_keysym_to_upper(keysym);
+  if (!isPrintable(xkb_keysym_to_utf32(upper))) return name;
   char utf8[16] = {};
-  const int written = xkb_keysym_to_utf8(upper, utf8, sizeof utf8);
-  if (written > 1 && static_cast<unsigned char>(utf8[0]) >= 0x20 && utf8[0] != 0x7f) {
-    return std::string(utf8);
-  }
-  return name;
+  if (xkb_keysym_to_utf8(upper, utf8, sizeof utf8) <= 1) return name;
+  return std::string(utf8);
 }
 
 }  // namespace
