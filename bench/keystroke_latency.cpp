@@ -26,6 +26,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench_support.h"
 #include "child_process.h"
 #include "desktop_bus.h"
 #include "headless_desktop.h"
@@ -158,17 +159,7 @@ int main(int argc, char** argv) {
   KeyEventRecorder recorder(desktop.variable("DISPLAY"));
 
   ChildProcess helper({ZORV_BENCH_HELPER}, desktop.env());
-  // No effect, and nothing printed but "in helper": no source has that name.
-  const std::string probe = R"({"switchInputMethod":{"inputSourceID":"zorv-probe"}})";
-  bool listening = false;
-  for (int i = 0; i < 200 && !listening; ++i) {
-    emitRequest(desktop.env(), probe);
-    listening = helper.waitForLine("in helper", std::chrono::milliseconds(50));
-  }
-  if (!listening) {
-    std::fprintf(stderr, "the helper did not start:\n%s\n", helper.transcript().c_str());
-    return 1;
-  }
+  if (!zorv::bench::waitUntilListening(helper, desktop.env())) return 1;
 
   GDBusConnection* bus = g_dbus_connection_new_for_address_sync(
       desktop.variable("DBUS_SESSION_BUS_ADDRESS").c_str(),

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "accessibility.h"
+#include "bench_support.h"
 #include "child_process.h"
 #include "desktop_bus.h"
 #include "headless_desktop.h"
@@ -30,12 +31,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   ChildProcess helper({ZORV_BENCH_HELPER}, desktop.env());
-  bool listening = false;
-  for (int i = 0; i < 200 && !listening; ++i) {
-    emitRequest(desktop.env(), R"({"switchWindow":{}})");
-    listening = helper.waitForLine("in helper", std::chrono::milliseconds(50));
-  }
-  if (!listening) return 1;
+  if (!zorv::bench::waitUntilListening(helper, desktop.env())) return 1;
 
   // The last item of the last group: the deepest, latest entry of the bar.
   const std::string group = "Group " + std::to_string(items < 10 ? items : 10);

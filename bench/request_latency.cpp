@@ -12,43 +12,24 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "child_process.h"
 #include "desktop_bus.h"
 #include "headless_desktop.h"
 
-namespace {
-
 using namespace zorv::e2e;
+using zorv::bench::reportMillis;
 using Clock = std::chrono::steady_clock;
 
-void report(const char* what, std::vector<double> micros) {
-  std::sort(micros.begin(), micros.end());
-  auto at = [&](double q) { return micros[std::size_t(q * double(micros.size() - 1))]; };
-  std::printf("%-34s n=%zu  median %.3f ms  p99 %.3f ms  max %.3f ms\n", what, micros.size(),
-              at(0.5) / 1000, at(0.99) / 1000, micros.back() / 1000);
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
-  const int count = argc > 1 ? std::max(1, std::atoi(argv[1])) : 1000;
+  const int count = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10000;
   HeadlessDesktop desktop({.notifications = false, .logind = false, .accessibility = true});
   std::printf("headless desktop start-up: %lld ms\n",
               static_cast<long long>(desktop.startupTime().count()));
 
   ChildProcess helper({ZORV_BENCH_HELPER}, desktop.env());
   const std::string request = R"({"switchWindow":{}})";
-  // Until the helper has subscribed, requests are lost: probe.
-  bool listening = false;
-  for (int i = 0; i < 200 && !listening; ++i) {
-    emitRequest(desktop.env(), request);
-    listening = helper.waitForLine("in helper", std::chrono::milliseconds(50));
-  }
-  if (!listening) {
-    std::fprintf(stderr, "the helper did not start:\n%s\n", helper.transcript().c_str());
-    return 1;
-  }
-  helper.waitForLine([](const std::string&) { return false; }, std::chrono::milliseconds(200));
+  if (!zorv::bench::waitUntilListening(helper, desktop.env())) return 1;
 
   GDBusConnection* bus = g_dbus_connection_new_for_address_sync(
       desktop.variable("DBUS_SESSION_BUS_ADDRESS").c_str(),
@@ -69,7 +50,7 @@ int main(int argc, char** argv) {
     signalMicros.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
   }
   g_object_unref(bus);
-  report("signal -> \"in helper\"", signalMicros);
+  reportMillis("signal -> \"in helper\"", signalMicros);
 
   std::vector<double> sendMicros;
   const int sends = std::min(count, 1000);
@@ -84,7 +65,7 @@ int main(int argc, char** argv) {
     sendMicros.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
     send.finish();
   }
-  report("zorv-send -> \"in helper\"", sendMicros);
+  reportMillis("zorv-send -> \"in helper\"", sendMicros);
   helper.terminate();
   return 0;
 }
