@@ -188,7 +188,25 @@ void PosixTask::waitUntilExit() {
 
 void PosixTask::terminate() {
   std::lock_guard lock(child_->mutex);
-  if (child_->pid != 0 && !child_->reaped) ::kill(child_->pid, SIGTERM);
+  if (child_->pid == 0 || child_->reaped) return;
+  ::kill(child_->pid, SIGTERM);
+  if (child_->killPending) return;
+  // A child that ignores the signal, or handles it and goes on, would run on
+  // past its time limit, holding its watcher and its readers with it.
+  try {
+    std::thread(&PosixTask::killAfterGrace, child_).detach();
+    child_->killPending = true;
+  } catch (const std::system_error&) {
+    // No thread to wait with: the terminate signal is all it gets.
+  }
+}
+
+void PosixTask::killAfterGrace(std::shared_ptr<Child> child) {
+  std::unique_lock lock(child->mutex);
+  // Not reaped yet under the lock, so the pid is still the child's.
+  if (!child->ended.wait_for(lock, kTerminateGrace, [&] { return child->reaped; })) {
+    ::kill(child->pid, SIGKILL);
+  }
 }
 
 pid_t PosixTask::processIdentifier() const {

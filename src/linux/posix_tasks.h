@@ -2,10 +2,12 @@
 // Child processes with posix_spawn. A child gets exactly the environment it is
 // given (none by default), no descriptor but 0, 1 and 2, default signal
 // handling, and is always reaped: a watcher thread per child waits for its end
-// and keeps its task alive until then.
+// and keeps its task alive until then. A child asked to terminate that is still
+// there after a grace period is killed.
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -50,6 +52,7 @@ class PosixTask : public port::Task, public std::enable_shared_from_this<PosixTa
   void discardStandardOutput() override;
   std::optional<port::PlatformError> launch() override;
   void waitUntilExit() override;
+  // SIGTERM; SIGKILL when the child has not ended kTerminateGrace later.
   void terminate() override;
   std::optional<std::string> launchPath() const override { return launchPath_; }
   std::string description() const override;
@@ -59,6 +62,9 @@ class PosixTask : public port::Task, public std::enable_shared_from_this<PosixTa
   // The wait status (as waitpid gives it) once the child has ended.
   std::optional<int> terminationStatus() const;
 
+  // How long a child may take to end after the terminate signal.
+  static constexpr std::chrono::seconds kTerminateGrace{2};
+
  private:
   // What the watcher thread shares with the task; outlives neither.
   struct Child {
@@ -67,8 +73,10 @@ class PosixTask : public port::Task, public std::enable_shared_from_this<PosixTa
     pid_t pid = 0;
     bool reaped = false;
     int status = 0;
+    bool killPending = false;  // a thread waits to kill it after the grace period
   };
   static void watch(std::shared_ptr<Child> child, std::shared_ptr<PosixTask> keepAlive);
+  static void killAfterGrace(std::shared_ptr<Child> child);
 
   std::optional<std::string> launchPath_;
   std::vector<std::string> arguments_;

@@ -38,7 +38,9 @@ class Task {
   // reader sees the end of the file once the child has closed its own.
   virtual std::optional<PlatformError> launch() = 0;
   virtual void waitUntilExit() = 0;
-  // Asks the child to end (the platform's terminate signal); nothing when it has ended.
+  // Asks the child to end (the platform's terminate signal); nothing when it has
+  // ended. A backend may end a child that does not comply by force, after a grace
+  // period.
   virtual void terminate() = 0;
   virtual std::optional<std::string> launchPath() const = 0;
   virtual std::string description() const = 0;

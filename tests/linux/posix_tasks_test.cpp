@@ -154,6 +154,35 @@ TEST(PosixTasks, TerminateSendsTheTerminateSignal) {
   task->terminate();  // after the end: nothing, and no other process is hit
 }
 
+TEST(PosixTasks, AChildIgnoringTheTerminateSignalIsKilledAfterTheGracePeriod) {
+  ScratchDir dir;
+  const fs::path ready = dir.path() / "ready";
+  PosixTasks tasks;
+  auto task = std::static_pointer_cast<PosixTask>(tasks.createTask());
+  task->setLaunchPath("/bin/sh");
+  task->setArguments({"-c", "trap '' TERM; : > '" + ready.string() + "'; exec /bin/sleep 30"});
+  task->setEnvironment({});
+  ASSERT_FALSE(task->launch());
+  for (int i = 0; i < 500 && !fs::exists(ready); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ASSERT_TRUE(fs::exists(ready));
+
+  const auto asked = std::chrono::steady_clock::now();
+  task->terminate();
+  task->terminate();  // asked twice: still one kill, when the time is up
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  EXPECT_FALSE(task->terminationStatus()) << "the child did not ignore the signal";
+  task->waitUntilExit();
+  const auto elapsed = std::chrono::steady_clock::now() - asked;
+  const auto status = task->terminationStatus();
+  ASSERT_TRUE(status);
+  EXPECT_TRUE(WIFSIGNALED(*status));
+  EXPECT_EQ(WTERMSIG(*status), SIGKILL);
+  EXPECT_GE(elapsed, PosixTask::kTerminateGrace);
+  EXPECT_LT(elapsed, PosixTask::kTerminateGrace + std::chrono::seconds(3));
+}
+
 TEST(PosixTasks, ARunningChildKeepsItsTaskAliveAndIsReapedWithoutAnyoneWaiting) {
   std::weak_ptr<port::Task> weak;
   pid_t pid = 0;

@@ -98,9 +98,12 @@ AtspiReply AtspiBus::call(const AtspiRef& ref, const char* interface, const char
     return {kCannotComplete, nullptr};
   }
   GError* error = nullptr;
-  GVariant* reply = g_dbus_connection_call_sync(
-      bus_, ref.bus.c_str(), ref.path.c_str(), interface, method, parameters, replyType,
-      G_DBUS_CALL_FLAGS_NO_AUTO_START, timeoutMs, nullptr, &error);
+  // Auto-start on: a registry that has died is activated again by the bus, as
+  // for any AT-SPI client, and finds the applications still on the bus. An
+  // application is called by its unique name, which no bus ever activates.
+  GVariant* reply = g_dbus_connection_call_sync(bus_, ref.bus.c_str(), ref.path.c_str(), interface,
+                                                method, parameters, replyType,
+                                                G_DBUS_CALL_FLAGS_NONE, timeoutMs, nullptr, &error);
   if (!reply) {
     const auto code = codeFor(error, unsupported);
     g_error_free(error);
