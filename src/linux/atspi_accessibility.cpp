@@ -227,7 +227,7 @@ port::AXResult<std::vector<AtspiRef>> AtspiAccessibility::children(const AtspiRe
   const gchar* bus = nullptr;
   const gchar* path = nullptr;
   while (g_variant_iter_next(iter, "(&s&o)", &bus, &path)) {
-    if (std::string(path) != kNullPath) list.push_back({bus, path});
+    if (std::string(path) != kNullPath) list.push_back(bus_.object(bus, path));
   }
   g_variant_iter_free(iter);
   return {0, list};
@@ -241,7 +241,7 @@ port::AXResult<AtspiRef> AtspiAccessibility::parent(const AtspiRef& ref, int tim
   if (!g_variant_is_of_type(reply.value.get(), G_VARIANT_TYPE("(so)"))) return {kNoValue, {}};
   g_variant_get(reply.value.get(), "(&s&o)", &bus, &path);
   if (std::string(path) == kNullPath) return {kNoValue, {}};
-  return {0, {bus, path}};
+  return {0, bus_.object(bus, path)};
 }
 
 port::AXResult<port::Rect> AtspiAccessibility::extents(const AtspiRef& ref, int timeout) {
@@ -317,7 +317,7 @@ port::AXResult<port::Value> AtspiAccessibility::systemWideAttribute(const std::s
   if (attribute != "AXFocusedApplication") return {kAttributeUnsupported, {}};
   if (!bus_.connect()) return {-25211, {}};
   for (const auto& app : bus_.applications(timeout)) {
-    if (!activeWindow({app.bus, kRootPath}, timeout)) continue;
+    if (!activeWindow({app.bus, kRootPath, app.connection}, timeout)) continue;
     if (auto pid = bus_.pidOf(app.bus, timeout)) return {0, AtspiElement::application(*pid)};
   }
   return {kNoValue, {}};

@@ -74,7 +74,10 @@ bool AtspiBus::connect() {
         static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
                                           G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
         nullptr, nullptr, nullptr);
-    if (bus_) g_dbus_connection_set_exit_on_close(bus_, FALSE);
+    if (bus_) {
+      g_dbus_connection_set_exit_on_close(bus_, FALSE);
+      ++connections_;
+    }
   }
   g_variant_unref(reply);
   return bus_ != nullptr;
@@ -87,7 +90,7 @@ AtspiReply AtspiBus::call(const AtspiRef& ref, const char* interface, const char
     if (parameters) g_variant_unref(g_variant_ref_sink(parameters));
     return {kAPIDisabled, nullptr};
   }
-  if (ref.bus.empty()) {
+  if (ref.bus.empty() || (ref.connection != 0 && ref.connection != connections_)) {
     if (parameters) g_variant_unref(g_variant_ref_sink(parameters));
     return {kInvalidUIElement, nullptr};
   }
@@ -132,7 +135,7 @@ std::vector<AtspiRef> AtspiBus::applications(int timeoutMs) {
   g_variant_get(reply.value.get(), "(a(so))", &iter);
   const gchar* bus = nullptr;
   const gchar* path = nullptr;
-  while (g_variant_iter_next(iter, "(&s&o)", &bus, &path)) apps.push_back({bus, path});
+  while (g_variant_iter_next(iter, "(&s&o)", &bus, &path)) apps.push_back(object(bus, path));
   g_variant_iter_free(iter);
   return apps;
 }
@@ -160,7 +163,7 @@ void AtspiBus::registerEvent(const std::string& listener) {
 
 std::optional<AtspiRef> AtspiBus::applicationOf(port::Pid pid, int timeoutMs) {
   for (const auto& app : applications(timeoutMs)) {
-    if (pidOf(app.bus, timeoutMs) == pid) return AtspiRef{app.bus, kRootPath};
+    if (pidOf(app.bus, timeoutMs) == pid) return AtspiRef{app.bus, kRootPath, app.connection};
   }
   return std::nullopt;
 }

@@ -5,6 +5,7 @@
 
 #include <gio/gio.h>
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <optional>
@@ -22,10 +23,15 @@ struct VariantDeleter {
 };
 using VariantPtr = std::unique_ptr<GVariant, VariantDeleter>;
 
-// One object on the accessibility bus.
+// One object on the accessibility bus. `connection` numbers the helper's
+// connection the unique name `bus` was learnt on: a bus that is started again
+// hands out the same unique names to other processes, so an object of an
+// earlier connection is gone, not someone else's. 0: a well-known name, which
+// means the same on every connection.
 struct AtspiRef {
   std::string bus;
   std::string path;
+  std::uint64_t connection = 0;
   bool operator==(const AtspiRef&) const = default;
 };
 
@@ -49,7 +55,13 @@ class AtspiBus {
   // there is no accessibility bus.
   bool connect();
 
-  // A call on `ref`. Unknown methods and interfaces give `unsupported`.
+  // An object named in a reply on the current connection.
+  AtspiRef object(std::string bus, std::string path) const {
+    return {std::move(bus), std::move(path), connections_};
+  }
+
+  // A call on `ref`. Unknown methods and interfaces give `unsupported`; an
+  // object of an earlier connection is an invalid element.
   AtspiReply call(const AtspiRef& ref, const char* interface, const char* method,
                   GVariant* parameters, const GVariantType* replyType, int timeoutMs,
                   port::StatusCode unsupported);
@@ -68,6 +80,7 @@ class AtspiBus {
  private:
   GDBusConnection* sessionBus_;
   GDBusConnection* bus_ = nullptr;
+  std::uint64_t connections_ = 0;  // connections made so far; the current one's number
   std::map<std::string, port::Pid> pids_;
   std::set<std::string> registeredEvents_;
 };

@@ -1,0 +1,169 @@
+// The accessibility bus connection across a restart of the bus: a restarted
+// bus hands out the same unique names again, to other processes.
+
+#include "linux/atspi/atspi_bus.h"
+
+#include <gmock/gmock.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+
+#include <future>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "linux/private_bus.h"
+
+namespace zorv::linux_desktop {
+namespace {
+
+using testing::PrivateBus;
+
+constexpr port::StatusCode kInvalidUIElement = -25202;
+constexpr port::StatusCode kUnsupported = -25205;
+
+// org.a11y.Bus on the session bus, answering GetAddress with whatever address
+// the test sets. It runs in a thread of its own, since the connection under
+// test asks it synchronously from the test's thread.
+class AccessibilityBusLauncher {
+ public:
+  explicit AccessibilityBusLauncher(const PrivateBus& session) {
+    std::promise<void> ready;
+    thread_ = std::thread([this, &session, &ready] {
+      g_main_context_push_thread_default(context_);
+      GDBusConnection* connection = session.connect();
+      GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(
+          "<node><interface name='org.a11y.Bus'><method name='GetAddress'>"
+          "<arg type='s' direction='out'/></method></interface></node>",
+          nullptr);
+      static const GDBusInterfaceVTable vtable = {
+          [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GVariant*,
+             GDBusMethodInvocation* invocation, gpointer self) {
+            auto* launcher = static_cast<AccessibilityBusLauncher*>(self);
+            std::lock_guard lock(launcher->mutex_);
+            g_dbus_method_invocation_return_value(invocation,
+                                                  g_variant_new("(s)", launcher->address_.c_str()));
+          },
+          nullptr,
+          nullptr,
+          {}};
+      g_dbus_connection_register_object(connection, "/org/a11y/bus", node->interfaces[0], &vtable,
+                                        this, nullptr, nullptr);
+      g_dbus_node_info_unref(node);
+      g_bus_own_name_on_connection(connection, "org.a11y.Bus", G_BUS_NAME_OWNER_FLAGS_NONE, nullptr,
+                                   nullptr, nullptr, nullptr);
+      ready.set_value();
+      g_main_loop_run(loop_);
+      g_object_unref(connection);
+      g_main_context_pop_thread_default(context_);
+    });
+    ready.get_future().wait();
+  }
+  ~AccessibilityBusLauncher() {
+    g_main_context_invoke(
+        context_, [](gpointer loop) { return g_main_loop_quit(static_cast<GMainLoop*>(loop)), 0; },
+        loop_);
+    thread_.join();
+    g_main_loop_unref(loop_);
+    g_main_context_unref(context_);
+  }
+  void setAddress(std::string address) {
+    std::lock_guard lock(mutex_);
+    address_ = std::move(address);
+  }
+
+ private:
+  GMainContext* context_ = g_main_context_new();
+  GMainLoop* loop_ = g_main_loop_new(context_, FALSE);
+  std::mutex mutex_;
+  std::string address_;
+  std::thread thread_;
+};
+
+// Another process on a bus, so that a unique name is taken: a mock D-Bus
+// service, which answers calls to methods it does not have with an error.
+// The system's Python, which has the mock module.
+class Peer {
+ public:
+  explicit Peer(const std::string& address) {
+    const gchar* argv[] = {"/usr/bin/python3", "-m",    "dbusmock",      "--session",
+                           "org.zorv.Peer",    "/peer", "org.zorv.Peer", nullptr};
+    gchar** env =
+        g_environ_setenv(g_get_environ(), "DBUS_SESSION_BUS_ADDRESS", address.c_str(), TRUE);
+    g_spawn_async(nullptr, const_cast<gchar**>(argv), env,
+                  static_cast<GSpawnFlags>(G_SPAWN_DO_NOT_REAP_CHILD | G_SPAWN_STDOUT_TO_DEV_NULL),
+                  nullptr, nullptr, &pid_, nullptr);
+    g_strfreev(env);
+  }
+  ~Peer() {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+    g_spawn_close_pid(pid_);
+  }
+
+ private:
+  GPid pid_ = 0;
+};
+
+bool hasName(GDBusConnection* bus, const std::string& name) {
+  GVariant* reply = g_dbus_connection_call_sync(
+      bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "NameHasOwner",
+      g_variant_new("(s)", name.c_str()), G_VARIANT_TYPE("(b)"), G_DBUS_CALL_FLAGS_NONE, 2000,
+      nullptr, nullptr);
+  if (!reply) return false;
+  gboolean owned = FALSE;
+  g_variant_get(reply, "(b)", &owned);
+  g_variant_unref(reply);
+  return owned;
+}
+
+port::StatusCode getRole(AtspiBus& bus, const AtspiRef& ref) {
+  return bus
+      .call(ref, "org.a11y.atspi.Accessible", "GetRole", nullptr, G_VARIANT_TYPE("(u)"), 2000,
+            kUnsupported)
+      .code;
+}
+
+TEST(AtspiBus, AnObjectOfABusThatWasStartedAgainIsGoneNotAnotherProcesss) {
+  PrivateBus session;
+  AccessibilityBusLauncher launcher(session);
+  std::optional<PrivateBus> accessibility(std::in_place);
+  launcher.setAddress(accessibility->address());
+
+  GDBusConnection* sessionClient = session.connect();
+  AtspiBus bus(sessionClient);
+  ASSERT_TRUE(bus.connect());
+  // The helper is the bus's first client (:1.0); the peer is the second.
+  std::optional<Peer> first(std::in_place, accessibility->address());
+  ASSERT_TRUE(
+      zorv::testing::iterateUntil([&] { return hasName(bus.connection(), "org.zorv.Peer"); }));
+  ASSERT_TRUE(hasName(bus.connection(), ":1.1"));
+  const AtspiRef remembered = bus.object(":1.1", "/org/a11y/atspi/accessible/1");
+  EXPECT_EQ(getRole(bus, remembered), kUnsupported);  // reached the peer
+
+  // The bus dies and is started again; the same unique name now belongs to
+  // another process.
+  first.reset();
+  accessibility.reset();
+  ASSERT_TRUE(
+      zorv::testing::iterateUntil([&] { return g_dbus_connection_is_closed(bus.connection()); }));
+  accessibility.emplace();
+  launcher.setAddress(accessibility->address());
+  ASSERT_TRUE(bus.connect());
+  Peer second(accessibility->address());
+  ASSERT_TRUE(
+      zorv::testing::iterateUntil([&] { return hasName(bus.connection(), "org.zorv.Peer"); }));
+  ASSERT_TRUE(hasName(bus.connection(), ":1.1"));
+
+  EXPECT_EQ(getRole(bus, remembered), kInvalidUIElement);
+  EXPECT_NE(remembered, bus.object(":1.1", remembered.path));
+  EXPECT_EQ(getRole(bus, bus.object(":1.1", remembered.path)), kUnsupported);
+  // Well-known names mean the same on every connection.
+  EXPECT_NE(getRole(bus, {"org.freedesktop.DBus", "/org/freedesktop/DBus"}), kInvalidUIElement);
+  g_object_unref(sessionClient);
+}
+
+}  // namespace
+}  // namespace zorv::linux_desktop
