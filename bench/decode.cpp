@@ -2,7 +2,7 @@
 // "items_per_second" column). The documents are the ones the main application
 // sends; "undecodable" is a typo'd document that fails on its key count.
 //
-//   build/ci/bench/zorv_bench_decode [--benchmark_filter=median]
+//   build/ci/bench/zorv_bench_decode   (the median row of each kind is the figure)
 
 #include <benchmark/benchmark.h>
 
