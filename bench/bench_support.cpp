@@ -9,15 +9,7 @@
 namespace zorv::bench {
 
 bool waitUntilListening(e2e::ChildProcess& helper, const e2e::Environment& env) {
-  for (int attempt = 0; attempt < 200; ++attempt) {
-    e2e::emitRequest(env, R"({"switchWindow":{}})");
-    if (helper.waitForLine("in helper", std::chrono::milliseconds(50))) {
-      // Probes still on their way are executed too; let them pass.
-      helper.waitForLine([](const std::string&) { return false; }, std::chrono::milliseconds(200),
-                         e2e::Stream::out, helper.lines().size());
-      return true;
-    }
-  }
+  if (e2e::waitUntilListening(helper, env)) return true;
   std::fprintf(stderr, "the helper did not start:\n%s\n", helper.transcript().c_str());
   return false;
 }

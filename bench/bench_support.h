@@ -9,9 +9,8 @@
 
 namespace zorv::bench {
 
-// The helper subscribes once it has launched and a request sent before that
-// is lost: sends no-op requests until one is executed, then waits until the
-// helper has settled. False (with the transcript on stderr) when it never does.
+// e2e::waitUntilListening with no-op probes; prints the helper's transcript
+// when it never listens.
 bool waitUntilListening(e2e::ChildProcess& helper, const e2e::Environment& env);
 
 // "what n=… median … p99 … max …", in milliseconds, from microsecond samples.

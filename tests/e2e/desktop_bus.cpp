@@ -74,6 +74,18 @@ void emitRequest(const Environment& env, const std::string& json) {
   close(connection);
 }
 
+bool waitUntilListening(ChildProcess& helper, const Environment& env, const std::string& probe) {
+  for (int attempt = 0; attempt < 200; ++attempt) {
+    emitRequest(env, probe);
+    if (helper.waitForLine("in helper", std::chrono::milliseconds(50))) {
+      helper.waitForLine([](const std::string&) { return false; }, std::chrono::milliseconds(300),
+                         Stream::out, helper.lines().size());
+      return true;
+    }
+  }
+  return false;
+}
+
 RequestSender::RequestSender(const Environment& env)
     : bus_(g_dbus_connection_new_for_address_sync(
           env.at("DBUS_SESSION_BUS_ADDRESS").c_str(),

@@ -23,6 +23,16 @@ inline constexpr const char* kRequestMember = "helper_action_event";
 // bus of `env`, and flushes it. Throws std::runtime_error on failure.
 void emitRequest(const Environment& env, const std::string& json);
 
+// A request that changes nothing and prints only "in helper".
+inline constexpr const char* kNoOpRequest = R"({"switchWindow":{}})";
+
+// The helper subscribes to requests once it has launched, and a request sent
+// before is lost: sends `probe` until one is executed, then lets probes still
+// on their way arrive, so that they are not taken for later requests' lines.
+// False when none was executed within ten seconds.
+bool waitUntilListening(ChildProcess& helper, const Environment& env,
+                        const std::string& probe = kNoOpRequest);
+
 // One sender connection for many requests: the bus keeps one connection's
 // messages in order, while separate connections may overtake each other.
 class RequestSender {

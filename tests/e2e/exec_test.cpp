@@ -27,20 +27,6 @@ using namespace std::chrono_literals;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
-constexpr const char* kProbe = R"({"switchWindow":{}})";
-
-void waitUntilListening(ChildProcess& helper, const Environment& env) {
-  for (int attempt = 0; attempt < 200; ++attempt) {
-    emitRequest(env, kProbe);
-    if (helper.waitForLine("in helper", 50ms)) {
-      // A probe still on its way would add its line later: let it arrive.
-      std::this_thread::sleep_for(300ms);
-      return;
-    }
-  }
-  FAIL() << "the helper never executed a request:\n" << helper.transcript();
-}
-
 // Ends the helper as a service manager would; it must leave cleanly (under the
 // sanitizers: without a finding, leaks included).
 void expectCleanStop(ChildProcess& helper) {
@@ -150,7 +136,7 @@ class Exec : public ::testing::Test {
     Environment env = desktop->env();
     for (const auto& [name, value] : extra) env[name] = value;
     auto helper = std::make_unique<ChildProcess>(std::vector<std::string>{ZORV_E2E_HELPER}, env);
-    waitUntilListening(*helper, desktop->env());
+    EXPECT_TRUE(waitUntilListening(*helper, desktop->env())) << helper->transcript();
     return helper;
   }
   static void send(const nlohmann::json& request) { emitRequest(desktop->env(), request.dump()); }
@@ -362,7 +348,7 @@ TEST_F(Exec, SleepReachesLogindAndPrintsNothing) {
 TEST(ExecWithoutLogind, SleepPrintsOneErrorLine) {
   HeadlessDesktop desktop({.logind = false});
   ChildProcess helper({ZORV_E2E_HELPER}, desktop.env());
-  waitUntilListening(helper, desktop.env());
+  ASSERT_TRUE(waitUntilListening(helper, desktop.env())) << helper.transcript();
   const auto before = helper.lines().size();
   emitRequest(desktop.env(), R"({"sleep":{}})");
   emitRequest(desktop.env(), R"({"menu":{"menuItems":["after sleep"]}})");

@@ -34,25 +34,13 @@ using ::testing::ElementsAreArray;
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
-constexpr const char* kProbe = R"({"switchWindow":{}})";
+constexpr const char* kProbe = kNoOpRequest;
 constexpr const char* kMenuUnavailable = "Failed to get the frontmost application's menu.";
-
-void waitUntilListening(ChildProcess& helper, const Environment& env) {
-  for (int attempt = 0; attempt < 200; ++attempt) {
-    emitRequest(env, kProbe);
-    if (helper.waitForLine("in helper", 50ms)) {
-      // A probe still on its way would add its line later: let it arrive.
-      std::this_thread::sleep_for(300ms);
-      return;
-    }
-  }
-  FAIL() << "the helper never executed a request:\n" << helper.transcript();
-}
 
 std::unique_ptr<ChildProcess> startHelper(const HeadlessDesktop& desktop) {
   auto helper =
       std::make_unique<ChildProcess>(std::vector<std::string>{ZORV_E2E_HELPER}, desktop.env());
-  waitUntilListening(*helper, desktop.env());
+  EXPECT_TRUE(waitUntilListening(*helper, desktop.env())) << helper->transcript();
   return helper;
 }
 

@@ -16,18 +16,6 @@ namespace {
 
 using ::testing::ElementsAre;
 
-constexpr const char* kProbe = R"({"switchWindow":{}})";
-
-// The helper subscribes to requests once it has launched; until it has, a
-// request is lost. Probes until one is executed.
-void waitUntilListening(ChildProcess& helper, const Environment& env) {
-  for (int attempt = 0; attempt < 200; ++attempt) {
-    emitRequest(env, kProbe);
-    if (helper.waitForLine("in helper", std::chrono::milliseconds(50))) return;
-  }
-  FAIL() << "the helper never executed a request:\n" << helper.transcript();
-}
-
 std::size_t count(const std::vector<std::string>& lines, const std::string& line) {
   return static_cast<std::size_t>(std::count(lines.begin(), lines.end(), line));
 }
@@ -43,7 +31,7 @@ class HelperSession : public ::testing::Test {
   std::unique_ptr<ChildProcess> startHelper() {
     auto helper =
         std::make_unique<ChildProcess>(std::vector<std::string>{ZORV_E2E_HELPER}, desktop->env());
-    waitUntilListening(*helper, desktop->env());
+    EXPECT_TRUE(waitUntilListening(*helper, desktop->env())) << helper->transcript();
     return helper;
   }
 

@@ -49,16 +49,7 @@ class KeyboardSession : public ::testing::Test {
   std::unique_ptr<ChildProcess> startHelper() {
     auto helper =
         std::make_unique<ChildProcess>(std::vector<std::string>{ZORV_E2E_HELPER}, desktop->env());
-    for (int attempt = 0; attempt < 200; ++attempt) {
-      emitRequest(desktop->env(), kProbe);
-      if (helper->waitForLine("in helper", std::chrono::milliseconds(50))) {
-        // Probes still on their way must not be taken for later requests' lines.
-        helper->waitForLine([](const std::string&) { return false; },
-                            std::chrono::milliseconds(200));
-        return helper;
-      }
-    }
-    ADD_FAILURE() << "the helper never executed a request:\n" << helper->transcript();
+    EXPECT_TRUE(waitUntilListening(*helper, desktop->env(), kProbe)) << helper->transcript();
     return helper;
   }
 

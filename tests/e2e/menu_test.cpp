@@ -35,11 +35,7 @@ class Menus : public ::testing::Test {
         << problem;
     helper =
         std::make_unique<ChildProcess>(std::vector<std::string>{ZORV_E2E_HELPER}, desktop->env());
-    for (int attempt = 0; attempt < 200; ++attempt) {
-      emitRequest(desktop->env(), R"({"switchWindow":{}})");
-      if (helper->waitForLine("in helper", std::chrono::milliseconds(50))) return;
-    }
-    FAIL() << "the helper never executed a request:\n" << helper->transcript();
+    ASSERT_TRUE(waitUntilListening(*helper, desktop->env())) << helper->transcript();
   }
 
   void TearDown() override {

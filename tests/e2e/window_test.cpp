@@ -36,11 +36,9 @@ class WindowSwitching : public ::testing::Test {
   void startHelper() {
     helper =
         std::make_unique<ChildProcess>(std::vector<std::string>{ZORV_E2E_HELPER}, desktop->env());
-    for (int attempt = 0; attempt < 200; ++attempt) {
-      emitRequest(desktop->env(), R"({"sleep":{}})");
-      if (helper->waitForLine("in helper", 50ms)) return;
-    }
-    FAIL() << helper->transcript();
+    // Not switchWindow: the probe must not move the windows under test.
+    ASSERT_TRUE(waitUntilListening(*helper, desktop->env(), R"({"sleep":{}})"))
+        << helper->transcript();
   }
 
   // A user brings a window forward; the helper hears of it shortly after.
