@@ -8,13 +8,27 @@ namespace {
 void appendEscaped(std::string& out, const std::string& item) {
   for (char c : item) {
     switch (c) {
-      case '"': out += "\\\""; break;
-      case '\'': out += "\\'"; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      case '\0': out += "\\0"; break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\'':
+        out += "\\'";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      case '\0':
+        out += "\\0";
+        break;
       default:
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) {
           // Other control characters would garble a terminal line.
