@@ -3,18 +3,11 @@
 #include <exception>
 #include <variant>
 
+#include "support/overloaded.h"
+
 namespace zorv::helper {
-namespace {
 
-template <class... F>
-struct Overloaded : F... {
-  using F::operator()...;
-};
-// Written out for compilers without aggregate deduction (clang before 17).
-template <class... F>
-Overloaded(F...) -> Overloaded<F...>;
-
-}  // namespace
+using support::Overloaded;
 
 void ActionExecutor::executeHelperAction(const HelperAction& action) {
   platform_.standardOutput.writeLine("in helper");

@@ -8,16 +8,16 @@
 namespace zorv::linux_desktop {
 namespace {
 
-int styleNumber(port::AlertStyle style) {
+ZorvAlertStyle dialogStyle(port::AlertStyle style) {
   switch (style) {
     case port::AlertStyle::critical:
-      return 0;
+      return ZORV_ALERT_CRITICAL;
     case port::AlertStyle::informational:
-      return 1;
+      return ZORV_ALERT_INFORMATIONAL;
     case port::AlertStyle::warning:
-      return 2;
+      return ZORV_ALERT_WARNING;
   }
-  return -1;
+  return ZORV_ALERT_WARNING;
 }
 
 void printAlert(const port::Alert& alert) {
@@ -48,10 +48,12 @@ ZorvRunAlertDialog GtkAlerts::runDialog() {
   loaded_ = true;
   for (const auto& directory : moduleDirectories_) {
     gchar* path = g_build_filename(directory.c_str(), kModuleFileName, nullptr);
-    const bool exists = g_file_test(path, G_FILE_TEST_EXISTS);
-    GModule* module = exists ? g_module_open(path, G_MODULE_BIND_LOCAL) : nullptr;
+    if (!g_file_test(path, G_FILE_TEST_EXISTS)) {
+      g_free(path);
+      continue;
+    }
+    GModule* module = g_module_open(path, G_MODULE_BIND_LOCAL);
     g_free(path);
-    if (!exists) continue;
     gpointer symbol = nullptr;
     if (!module || !g_module_symbol(module, ZORV_RUN_ALERT_DIALOG_SYMBOL, &symbol)) {
       std::fprintf(stderr, "cannot load the alert dialogs: %s\n", g_module_error());
@@ -73,7 +75,7 @@ int GtkAlerts::runModal(const port::Alert& alert) {
     std::vector<const char*> buttons;
     for (const auto& title : alert.buttons) buttons.push_back(title.c_str());
     const ZorvAlertDialog dialog{alert.messageText.c_str(), alert.informativeText.c_str(),
-                                 styleNumber(alert.style), buttons.data(),
+                                 dialogStyle(alert.style), buttons.data(),
                                  static_cast<int>(buttons.size())};
     const int response = run(&dialog);
     if (response != ZORV_ALERT_DIALOG_UNAVAILABLE) return response;

@@ -191,6 +191,35 @@ double seconds(Clock::duration duration) {
   return std::chrono::duration<double>(duration).count();
 }
 
+// The reports of a menu search cut short and of the menuCommand queued behind
+// it: the first says the menu bar could not be read, or the item was not found
+// in what could be; the second that nothing usable is in front.
+std::vector<std::string> interruptedSearchReports(const HeadlessDesktop& desktop,
+                                                  std::size_t notificationsBefore,
+                                                  const std::string& item) {
+  const auto summaries = summariesSince(waitForNotificationCalls(desktop, notificationsBefore + 2),
+                                        notificationsBefore);
+  if (summaries.size() != 2) return summaries;
+  report("the interrupted search ended with \"" + summaries[0] + "\"");
+  EXPECT_THAT(summaries[0],
+              AnyOf("Failed to find the menu named '" + item + "' or it is currently unavailable.",
+                    kMenuUnavailable));
+  EXPECT_EQ(summaries[1], kMenuUnavailable);
+  return summaries;
+}
+
+// After the fault, an application started now has its menu pressed as usual.
+void expectALaterApplicationsMenuPressed(const HeadlessDesktop& desktop, ChildProcess& helper) {
+  auto next = startApp(desktop, "Next");
+  std::string problem;
+  ASSERT_TRUE(accessible(desktop, "Next", &problem)) << problem;
+  const auto later = helper.lines().size();
+  emitRequest(desktop.env(), menuCommand("File -> Save"));
+  EXPECT_TRUE(next->waitForLine("activated: File -> Save")) << helper.transcript();
+  ASSERT_TRUE(helper.waitForLine("File -> Save", kDefaultTimeout, Stream::out, later));
+  EXPECT_EQ(helper.lines()[later], "in helper");
+}
+
 // --- an application that quits while its menu bar is read --------------------
 
 TEST(Faults, AnApplicationKilledWhileItsMenuBarIsReadIsReportedAndTheQueueGoesOn) {
@@ -242,26 +271,13 @@ TEST(Faults, AnApplicationKilledWhileItsMenuBarIsReadIsReportedAndTheQueueGoesOn
   // The killed application's search ends as the definition says: the menu bar
   // could not be read at all, or the item was not found in what could be read.
   // The menuCommand behind it finds nothing in front (or something gone).
-  const auto calls = waitForNotificationCalls(desktop, notificationsBefore + 2);
-  const auto summaries = summariesSince(calls, notificationsBefore);
+  const auto summaries = interruptedSearchReports(desktop, notificationsBefore, last);
   ASSERT_EQ(summaries.size(), 2u) << helper->transcript();
-  report("the interrupted search ended with \"" + summaries[0] + "\"");
-  EXPECT_THAT(summaries[0],
-              AnyOf("Failed to find the menu named '" + last + "' or it is currently unavailable.",
-                    kMenuUnavailable));
-  EXPECT_EQ(summaries[1], kMenuUnavailable);
   EXPECT_EQ(countSince(*helper, before, kMenuUnavailable),
             summaries[0] == kMenuUnavailable ? 2u : 1u);
   ASSERT_TRUE(helper->running()) << helper->transcript();
 
-  // A later application's menu is pressed as usual.
-  auto next = startApp(desktop, "Next");
-  ASSERT_TRUE(accessible(desktop, "Next", &problem)) << problem;
-  const auto later = helper->lines().size();
-  emitRequest(desktop.env(), menuCommand("File -> Save"));
-  EXPECT_TRUE(next->waitForLine("activated: File -> Save")) << helper->transcript();
-  ASSERT_TRUE(helper->waitForLine("File -> Save", kDefaultTimeout, Stream::out, later));
-  EXPECT_EQ(helper->lines()[later], "in helper");
+  expectALaterApplicationsMenuPressed(desktop, *helper);
   expectCleanStop(*helper);
 }
 
@@ -341,24 +357,13 @@ TEST(Faults, TheAccessibilityBusDyingFailsAccessibilityActionsOnlyAndTheHelperRe
     EXPECT_THAT(line, ::testing::Not(HasSubstr("No accessibility API permission")));
   }
 
-  const auto calls = waitForNotificationCalls(desktop, notificationsBefore + 2);
-  const auto summaries = summariesSince(calls, notificationsBefore);
-  ASSERT_EQ(summaries.size(), 2u) << helper->transcript();
-  report("the interrupted search ended with \"" + summaries[0] + "\"");
-  EXPECT_THAT(summaries[0],
-              AnyOf("Failed to find the menu named '" + last + "' or it is currently unavailable.",
-                    kMenuUnavailable));
-  EXPECT_EQ(summaries[1], kMenuUnavailable);
+  EXPECT_EQ(interruptedSearchReports(desktop, notificationsBefore, last).size(), 2u)
+      << helper->transcript();
   EXPECT_EQ(logindCalls(desktop).size(), 1u);
 
   // The session activates a new accessibility bus; an application started now
   // is on it, and the helper presses its menu.
-  auto next = startApp(desktop, "Next");
-  ASSERT_TRUE(accessible(desktop, "Next", &problem)) << problem;
-  const auto later = helper->lines().size();
-  emitRequest(desktop.env(), menuCommand("File -> Save"));
-  EXPECT_TRUE(next->waitForLine("activated: File -> Save")) << helper->transcript();
-  EXPECT_TRUE(helper->waitForLine("File -> Save", kDefaultTimeout, Stream::out, later));
+  expectALaterApplicationsMenuPressed(desktop, *helper);
   expectCleanStop(*helper);
 }
 

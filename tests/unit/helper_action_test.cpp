@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "support/list_notation.h"
+#include "support/overloaded.h"
 
 using namespace std::string_literals;
 using zorv::helper::decodeHelperActionDocument;
@@ -25,15 +26,9 @@ using zorv::helper::kMaxDocumentBytes;
 using zorv::helper::kMaxDocumentDepth;
 using zorv::helper::URL;
 
-namespace {
+using zorv::support::Overloaded;
 
-template <class... Visitors>
-struct Overloaded : Visitors... {
-  using Visitors::operator()...;
-};
-// Written out for compilers without aggregate deduction (clang before 17).
-template <class... Visitors>
-Overloaded(Visitors...) -> Overloaded<Visitors...>;
+namespace {
 
 std::string quoted(const std::string& text) {
   return "\"" + text + "\"";

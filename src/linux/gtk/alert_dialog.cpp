@@ -7,17 +7,16 @@
 
 namespace {
 
-GtkMessageType messageType(int style) {
+GtkMessageType messageType(ZorvAlertStyle style) {
   switch (style) {
-    case 0:
+    case ZORV_ALERT_CRITICAL:
       return GTK_MESSAGE_ERROR;
-    case 1:
+    case ZORV_ALERT_INFORMATIONAL:
       return GTK_MESSAGE_INFO;
-    case 2:
+    case ZORV_ALERT_WARNING:
       return GTK_MESSAGE_WARNING;
-    default:
-      return GTK_MESSAGE_OTHER;
   }
+  return GTK_MESSAGE_OTHER;
 }
 
 }  // namespace

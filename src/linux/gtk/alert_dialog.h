@@ -9,11 +9,17 @@
 extern "C" {
 #endif
 
-// What one alert shows. `style` is 0 critical, 1 informational, 2 warning.
+typedef enum ZorvAlertStyle {
+  ZORV_ALERT_CRITICAL,
+  ZORV_ALERT_INFORMATIONAL,
+  ZORV_ALERT_WARNING,
+} ZorvAlertStyle;
+
+// What one alert shows.
 typedef struct ZorvAlertDialog {
   const char* messageText;
   const char* informativeText;  // "" for none
-  int style;
+  ZorvAlertStyle style;
   const char* const* buttons;  // titles, in order
   int buttonCount;
 } ZorvAlertDialog;
