@@ -39,6 +39,12 @@ int GlibApplication::run(port::ApplicationDelegate& delegate) {
   return exitStatus_;
 }
 
+void GlibApplication::terminateWithStatus(int status) {
+  if (terminating_) return;
+  exitStatus_ = status;
+  terminate();
+}
+
 void GlibApplication::terminate() {
   if (terminating_) return;
   terminating_ = true;

@@ -11,6 +11,10 @@ namespace zorv::linux_desktop {
 // Exit status when the helper ends because it may not use the accessibility
 // interface: EX_NOPERM, which a service manager can tell from a crash.
 inline constexpr int kExitNoPermission = 77;
+// Exit status when the desktop session went away under the helper (its session
+// bus or its X server): EX_UNAVAILABLE, a failure, so that the service manager
+// starts it again with the next session.
+inline constexpr int kExitSessionLost = 69;
 
 class GlibApplication : public port::Application {
  public:
@@ -24,6 +28,8 @@ class GlibApplication : public port::Application {
 
   // The status run() returns when the application terminates from now on.
   void setExitStatus(int status) { exitStatus_ = status; }
+  // Terminates with `status`, unless the application is terminating already.
+  void terminateWithStatus(int status);
 
  private:
   GMainLoop* loop_;

@@ -24,13 +24,28 @@ LinuxPlatform::LinuxPlatform()
       keyboard_(display_.get()),
       inputSources_(display_.get()) {
   accessibility_.setUntrustedHandler([this] { application_.setExitStatus(kExitNoPermission); });
+  if (sessionBus_) {
+    // Requests arrive on the session bus only: without it the helper would run
+    // on deaf. It ends, and the service manager starts it with the next session.
+    busClosedHandler_ = g_signal_connect(
+        sessionBus_, "closed", G_CALLBACK(+[](GDBusConnection*, gboolean, GError*, gpointer self) {
+          static_cast<LinuxPlatform*>(self)->sessionLost("The session bus has closed");
+        }),
+        this);
+  }
   platform_ = std::make_unique<port::Platform>(port::Platform{
       application_, dispatch_, console_, console_, accessibility_, workspace_, distributed_,
       notifications_, alerts_, keyboard_, inputSources_, appleEvents_, tasks_, files_});
 }
 
+void LinuxPlatform::sessionLost(const char* what) {
+  console_.log(std::string(what) + ", exiting");
+  application_.terminateWithStatus(kExitSessionLost);
+}
+
 LinuxPlatform::~LinuxPlatform() {
   if (sessionBus_) {
+    g_signal_handler_disconnect(sessionBus_, busClosedHandler_);
     g_dbus_connection_flush_sync(sessionBus_, nullptr, nullptr);
     g_object_unref(sessionBus_);
   }

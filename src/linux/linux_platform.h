@@ -37,8 +37,11 @@ class LinuxPlatform {
 
  private:
   static GDBusConnection* connectSessionBus();
+  // Ends the helper with kExitSessionLost, after one line on the system log.
+  void sessionLost(const char* what);
 
-  GDBusConnection* sessionBus_;          // null without a session bus
+  GDBusConnection* sessionBus_;  // null without a session bus
+  gulong busClosedHandler_ = 0;
   std::unique_ptr<X11Display> display_;  // null without an X server
   Console console_;
   GlibApplication application_;

@@ -1,0 +1,72 @@
+// The helper belongs to one desktop session: it ends with a status that a
+// service manager restarts when the session bus or the X server goes away, and
+// a second helper in the same session leaves the requests to the first.
+
+#include <gmock/gmock.h>
+
+#include <signal.h>
+
+#include <chrono>
+#include <iostream>
+
+#include "child_process.h"
+#include "desktop_bus.h"
+#include "headless_desktop.h"
+
+namespace zorv::e2e {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+using ::testing::ElementsAre;
+using ::testing::EndsWith;
+
+// The helper's exit statuses (docs/linux-backend.md).
+constexpr int kSessionLost = 69;
+
+std::unique_ptr<ChildProcess> startHelper(const HeadlessDesktop& desktop) {
+  auto helper =
+      std::make_unique<ChildProcess>(std::vector<std::string>{ZORV_E2E_HELPER}, desktop.env());
+  EXPECT_TRUE(waitUntilListening(*helper, desktop.env())) << helper->transcript();
+  return helper;
+}
+
+struct Loss {
+  const char* name;
+  const char* process;  // as the desktop records it
+  const char* logLine;
+};
+void PrintTo(const Loss& loss, std::ostream* out) {
+  *out << loss.process;
+}
+
+class SessionLoss : public ::testing::TestWithParam<Loss> {};
+
+TEST_P(SessionLoss, EndsTheHelperWithTheRestartStatus) {
+  HeadlessDesktop desktop;
+  auto helper = startHelper(desktop);
+  pid_t pid = 0;
+  for (const auto& process : desktop.processes()) {
+    if (process.name == GetParam().process) pid = process.pid;
+  }
+  ASSERT_GT(pid, 0);
+  ASSERT_EQ(::kill(pid, SIGKILL), 0);
+  const auto killed = Clock::now();
+  const auto status = helper->wait(2s);
+  ASSERT_TRUE(status) << "still running 2 s after " << GetParam().process << " ended\n"
+                      << helper->transcript();
+  std::cout << "[ figure   ] exited "
+            << std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - killed).count()
+            << " ms after " << GetParam().process << " was killed" << std::endl;
+  EXPECT_EQ(status->code, kSessionLost) << status->describe() << "\n" << helper->transcript();
+  helper->finish();
+  EXPECT_THAT(helper->lines(Stream::err), ElementsAre(EndsWith(GetParam().logLine)));
+}
+
+INSTANTIATE_TEST_SUITE_P(Helper, SessionLoss,
+                         ::testing::Values(Loss{"SessionBus", "session-bus",
+                                                "] The session bus has closed, exiting"}),
+                         [](const auto& param) { return std::string(param.param.name); });
+
+}  // namespace
+}  // namespace zorv::e2e
