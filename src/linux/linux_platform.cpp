@@ -33,6 +33,10 @@ LinuxPlatform::LinuxPlatform()
         }),
         this);
   }
+  if (display_) {
+    display_->setConnectionLostHandler(
+        [this] { sessionLost("The connection to the X server has closed"); });
+  }
   platform_ = std::make_unique<port::Platform>(port::Platform{
       application_, dispatch_, console_, console_, accessibility_, workspace_, distributed_,
       notifications_, alerts_, keyboard_, inputSources_, appleEvents_, tasks_, files_});

@@ -1,10 +1,13 @@
 #pragma once
 // One connection to the X server, owned, with its events dispatched on the GLib
-// main context.
+// main context. Losing the server never ends the process from inside Xlib: the
+// connection is marked lost, its calls fail from then on, and the owner hears
+// of it on the main context.
 
 #include <X11/Xlib.h>
 #include <glib.h>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -15,8 +18,8 @@ namespace zorv::linux_desktop {
 
 class X11Display {
  public:
-  // Null when there is no X server to talk to.
-  static std::unique_ptr<X11Display> open();
+  // Null when there is no X server to talk to. Without a name: $DISPLAY.
+  static std::unique_ptr<X11Display> open(const char* name = nullptr);
   ~X11Display();
   X11Display(const X11Display&) = delete;
   X11Display& operator=(const X11Display&) = delete;
@@ -30,6 +33,13 @@ class X11Display {
     handler_ = std::move(handler);
   }
 
+  // Called once, on the main context, when the connection to the X server has
+  // closed: noticed by the event source or met by any call (Xlib's I/O error).
+  void setConnectionLostHandler(std::function<void()> handler) {
+    lostHandler_ = std::move(handler);
+  }
+  bool connectionLost() const { return lost_; }
+
   // Window properties of 32-bit items (windows, cardinals).
   std::optional<unsigned long> cardinalProperty(Window window, const char* name) const;
   std::vector<unsigned long> cardinalListProperty(Window window, const char* name) const;
@@ -37,11 +47,18 @@ class X11Display {
 
  private:
   explicit X11Display(Display* display);
-  void drain();
+  // False once the connection is lost and the source has to go.
+  bool drain();
+  void reportLoss();
+  static int onIOError(Display* display);
+  static void onIOErrorExit(Display* display, void* self);
 
   Display* display_;
   GSource* source_ = nullptr;
   std::function<void(const XEvent&)> handler_;
+  std::function<void()> lostHandler_;
+  std::atomic<bool> lost_{false};
+  bool lossReported_ = false;
 };
 
 }  // namespace zorv::linux_desktop

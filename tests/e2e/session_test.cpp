@@ -9,6 +9,7 @@
 #include <chrono>
 #include <iostream>
 
+#include "accessibility.h"
 #include "child_process.h"
 #include "desktop_bus.h"
 #include "headless_desktop.h"
@@ -35,6 +36,7 @@ struct Loss {
   const char* name;
   const char* process;  // as the desktop records it
   const char* logLine;
+  bool alertOpen = false;  // GTK has a connection of its own to the X server
 };
 void PrintTo(const Loss& loss, std::ostream* out) {
   *out << loss.process;
@@ -45,6 +47,15 @@ class SessionLoss : public ::testing::TestWithParam<Loss> {};
 TEST_P(SessionLoss, EndsTheHelperWithTheRestartStatus) {
   HeadlessDesktop desktop;
   auto helper = startHelper(desktop);
+  if (GetParam().alertOpen) {
+    emitRequest(desktop.env(), R"({"noSuchAction":{}})");
+    bool shown = false;
+    for (int attempt = 0; attempt < 100 && !shown; ++attempt) {
+      const auto app = accessibleApplication(desktop.env(), "zorv-helper");
+      shown = app && app->find("alert");
+    }
+    ASSERT_TRUE(shown) << helper->transcript();
+  }
   pid_t pid = 0;
   for (const auto& process : desktop.processes()) {
     if (process.name == GetParam().process) pid = process.pid;
@@ -63,10 +74,14 @@ TEST_P(SessionLoss, EndsTheHelperWithTheRestartStatus) {
   EXPECT_THAT(helper->lines(Stream::err), ElementsAre(EndsWith(GetParam().logLine)));
 }
 
-INSTANTIATE_TEST_SUITE_P(Helper, SessionLoss,
-                         ::testing::Values(Loss{"SessionBus", "session-bus",
-                                                "] The session bus has closed, exiting"}),
-                         [](const auto& param) { return std::string(param.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Helper, SessionLoss,
+    ::testing::Values(Loss{"SessionBus", "session-bus", "] The session bus has closed, exiting"},
+                      Loss{"XServer", "Xvfb",
+                           "] The connection to the X server has closed, exiting"},
+                      Loss{"XServerUnderAnAlert", "Xvfb",
+                           "] The connection to the X server has closed, exiting", true}),
+    [](const auto& param) { return std::string(param.param.name); });
 
 }  // namespace
 }  // namespace zorv::e2e

@@ -3,6 +3,7 @@
 
 #include "linux/gtk/alert_dialog.h"
 
+#include <X11/Xlib.h>
 #include <gtk/gtk.h>
 
 namespace {
@@ -25,8 +26,13 @@ extern "C" __attribute__((visibility("default"))) int zorv_run_alert_dialog(
     const ZorvAlertDialog* alert) {
   enum class State { unknown, ready, unavailable };
   static State gtk = State::unknown;
-  if (gtk == State::unknown)
+  if (gtk == State::unknown) {
+    // GDK puts in an X I/O error handler of its own, which ends the process
+    // with status 1; the helper's own, in place before, stays in charge.
+    const XIOErrorHandler helpers = XSetIOErrorHandler(nullptr);
     gtk = gtk_init_check(nullptr, nullptr) ? State::ready : State::unavailable;
+    XSetIOErrorHandler(helpers);
+  }
   if (gtk == State::unavailable) return ZORV_ALERT_DIALOG_UNAVAILABLE;
 
   GtkWidget* dialog = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, messageType(alert->style),
