@@ -15,6 +15,10 @@ inline constexpr int kExitNoPermission = 77;
 // bus or its X server): EX_UNAVAILABLE, a failure, so that the service manager
 // starts it again with the next session.
 inline constexpr int kExitSessionLost = 69;
+// Exit status of a second helper in a session where one runs already
+// (EX_CANTCREAT: the session's one helper cannot be created twice). A service
+// manager must not start it again.
+inline constexpr int kExitAnotherHelper = 73;
 
 class GlibApplication : public port::Application {
  public:

@@ -47,9 +47,42 @@ void LinuxPlatform::sessionLost(const char* what) {
   application_.terminateWithStatus(kExitSessionLost);
 }
 
+// org.freedesktop.DBus.RequestName and ReleaseName on the bus itself.
+static GVariant* callBus(GDBusConnection* bus, const char* method, GVariant* parameters,
+                         int timeoutMs) {
+  return g_dbus_connection_call_sync(
+      bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", method,
+      parameters, G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, timeoutMs, nullptr, nullptr);
+}
+
+bool LinuxPlatform::ownSessionName() {
+  if (!sessionBus_) return true;
+  // Neither queued nor replaceable: the first helper keeps the name until it ends.
+  constexpr guint32 kDoNotQueue = 0x4;
+  constexpr guint32 kPrimaryOwner = 1, kAlreadyOwner = 4;
+  GVariant* reply =
+      callBus(sessionBus_, "RequestName", g_variant_new("(su)", kSessionName, kDoNotQueue), -1);
+  // A bus that cannot answer is no proof of another helper.
+  if (!reply) return true;
+  guint32 result = 0;
+  g_variant_get(reply, "(u)", &result);
+  g_variant_unref(reply);
+  ownsSessionName_ = result == kPrimaryOwner || result == kAlreadyOwner;
+  if (!ownsSessionName_) console_.log("Another zorv-helper runs in this session, exiting");
+  return ownsSessionName_;
+}
+
 LinuxPlatform::~LinuxPlatform() {
   if (sessionBus_) {
     g_signal_handler_disconnect(sessionBus_, busClosedHandler_);
+    // Handed over at once, so that a helper started right after this one ends
+    // finds the name free.
+    if (ownsSessionName_ && !g_dbus_connection_is_closed(sessionBus_)) {
+      if (GVariant* reply =
+              callBus(sessionBus_, "ReleaseName", g_variant_new("(s)", kSessionName), 1000)) {
+        g_variant_unref(reply);
+      }
+    }
     g_dbus_connection_flush_sync(sessionBus_, nullptr, nullptr);
     g_object_unref(sessionBus_);
   }

@@ -32,6 +32,14 @@ class LinuxPlatform {
   LinuxPlatform(const LinuxPlatform&) = delete;
   LinuxPlatform& operator=(const LinuxPlatform&) = delete;
 
+  // The name on the session bus that the session's one helper owns.
+  static constexpr const char* kSessionName = "name.pemu.zorv.helper";
+
+  // Takes kSessionName, before any request can be received. False, after one
+  // line on the system log, when another helper owns it. Without a session bus
+  // there is nothing to take, and the accessibility check fails later.
+  bool ownSessionName();
+
   port::Platform& platform() { return *platform_; }
   GlibApplication& application() { return application_; }
 
@@ -42,6 +50,7 @@ class LinuxPlatform {
 
   GDBusConnection* sessionBus_;  // null without a session bus
   gulong busClosedHandler_ = 0;
+  bool ownsSessionName_ = false;
   std::unique_ptr<X11Display> display_;  // null without an X server
   Console console_;
   GlibApplication application_;

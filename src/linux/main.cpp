@@ -9,6 +9,8 @@
 int main(int, char**) {
   g_set_prgname("zorv-helper");
   zorv::linux_desktop::LinuxPlatform desktop;
+  // One helper per session, or every request would be carried out twice.
+  if (!desktop.ownSessionName()) return zorv::linux_desktop::kExitAnotherHelper;
   zorv::helper::AppDelegate delegate(desktop.platform());
   return desktop.platform().application.run(delegate);
 }

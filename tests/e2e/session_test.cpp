@@ -21,9 +21,11 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using ::testing::ElementsAre;
 using ::testing::EndsWith;
+using ::testing::IsEmpty;
 
 // The helper's exit statuses (docs/linux-backend.md).
 constexpr int kSessionLost = 69;
+constexpr int kAlreadyRunning = 73;
 
 std::unique_ptr<ChildProcess> startHelper(const HeadlessDesktop& desktop) {
   auto helper =
@@ -39,7 +41,7 @@ struct Loss {
   bool alertOpen = false;  // GTK has a connection of its own to the X server
 };
 void PrintTo(const Loss& loss, std::ostream* out) {
-  *out << loss.process;
+  *out << loss.name;
 }
 
 class SessionLoss : public ::testing::TestWithParam<Loss> {};
@@ -82,6 +84,37 @@ INSTANTIATE_TEST_SUITE_P(
                       Loss{"XServerUnderAnAlert", "Xvfb",
                            "] The connection to the X server has closed, exiting", true}),
     [](const auto& param) { return std::string(param.param.name); });
+
+TEST(OneHelperPerSession, ASecondHelperLeavesTheRequestsToTheFirst) {
+  HeadlessDesktop desktop;
+  auto first = startHelper(desktop);
+  const auto notificationsBefore = notificationCalls(desktop).size();
+
+  // Requests keep coming while the second one starts: it handles none.
+  ChildProcess second({ZORV_E2E_HELPER}, desktop.env());
+  std::optional<ExitStatus> status;
+  for (int i = 0; i < 100 && !status; ++i) {
+    emitRequest(desktop.env(), kNoOpRequest);
+    status = second.wait(50ms);
+  }
+  ASSERT_TRUE(status) << "the second helper still runs\n" << second.transcript();
+  EXPECT_EQ(status->code, kAlreadyRunning) << status->describe();
+  second.finish();
+  EXPECT_THAT(second.lines(), IsEmpty());
+  EXPECT_THAT(second.lines(Stream::err),
+              ElementsAre(EndsWith("] Another zorv-helper runs in this session, exiting")));
+
+  // A failure report is posted once (nothing is in front, so no menu).
+  emitRequest(desktop.env(), R"({"menuCommand":{"info":{"menuTitle":"File"}}})");
+  ASSERT_EQ(waitForNotificationCalls(desktop, notificationsBefore + 1).size(),
+            notificationsBefore + 1);
+  EXPECT_TRUE(first->terminate().success()) << first->transcript();
+  EXPECT_EQ(notificationCalls(desktop).size(), notificationsBefore + 1);
+
+  // Once the first has ended, a new one takes over.
+  auto next = startHelper(desktop);
+  EXPECT_TRUE(next->terminate().success()) << next->transcript();
+}
 
 }  // namespace
 }  // namespace zorv::e2e
