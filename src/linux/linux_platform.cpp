@@ -1,6 +1,16 @@
 #include "linux/linux_platform.h"
 
 namespace zorv::linux_desktop {
+namespace {
+
+// org.freedesktop.DBus.RequestName and ReleaseName on the bus itself.
+GVariant* callBus(GDBusConnection* bus, const char* method, GVariant* parameters, int timeoutMs) {
+  return g_dbus_connection_call_sync(
+      bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", method,
+      parameters, G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, timeoutMs, nullptr, nullptr);
+}
+
+}  // namespace
 
 GDBusConnection* LinuxPlatform::connectSessionBus() {
   GError* error = nullptr;
@@ -45,14 +55,6 @@ LinuxPlatform::LinuxPlatform()
 void LinuxPlatform::sessionLost(const char* what) {
   console_.log(std::string(what) + ", exiting");
   application_.terminateWithStatus(kExitSessionLost);
-}
-
-// org.freedesktop.DBus.RequestName and ReleaseName on the bus itself.
-static GVariant* callBus(GDBusConnection* bus, const char* method, GVariant* parameters,
-                         int timeoutMs) {
-  return g_dbus_connection_call_sync(
-      bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", method,
-      parameters, G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, timeoutMs, nullptr, nullptr);
 }
 
 bool LinuxPlatform::ownSessionName() {
