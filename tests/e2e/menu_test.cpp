@@ -12,6 +12,7 @@ struct MenuCase {
   std::string request;
   std::string activated;  // the path the application reports as pressed, or ""
   std::string notified;   // the summary of the one report, or ""
+  friend void PrintTo(const MenuCase& c, std::ostream* os) { *os << c.request; }
 };
 
 // One application and one helper for all the cases.

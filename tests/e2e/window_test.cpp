@@ -13,9 +13,12 @@ namespace {
 
 using namespace std::chrono_literals;
 
+constexpr const char* kSwitchWindow = R"({"switchWindow":{}})";
+
 struct SwitchCase {
   std::vector<std::pair<std::string, int>> apps;  // names and window counts
   std::string first, second;                      // the titles the user activates in turn
+  friend void PrintTo(const SwitchCase& c, std::ostream* os) { *os << c.first << ", " << c.second; }
 };
 
 class WindowSwitching : public DesktopSuite<>, public ::testing::WithParamInterface<SwitchCase> {
@@ -52,10 +55,10 @@ TEST_P(WindowSwitching, GoesBackAndForthAndOutlivesTheApplications) {
   userActivates(GetParam().first);
   userActivates(GetParam().second);
 
-  emitRequest(desktop->env(), kNoOpRequest);
+  emitRequest(desktop->env(), kSwitchWindow);
   EXPECT_TRUE(waitForActive(GetParam().first)) << activeTitle() << helper->transcript();
   std::this_thread::sleep_for(300ms);
-  emitRequest(desktop->env(), kNoOpRequest);
+  emitRequest(desktop->env(), kSwitchWindow);
   EXPECT_TRUE(waitForActive(GetParam().second)) << activeTitle() << helper->transcript();
 
   // The applications it observes end; the helper goes on.
