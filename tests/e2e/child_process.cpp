@@ -1,43 +1,21 @@
 #include "child_process.h"
 
-#include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/eventfd.h>
-#include <sys/syscall.h>
+#include <sys/inotify.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstring>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <stdexcept>
-#include <system_error>
+#include <thread>
+
+#include "linux/posix_tasks.h"
 
 extern char** environ;
 
 namespace zorv::e2e {
-
-namespace {
-
-[[noreturn]] void fail(const std::string& what, int error) {
-  throw std::system_error(error, std::generic_category(), what);
-}
-
-// Direct system calls: glibc 2.36's <sys/pidfd.h> lacks C linkage for C++.
-int pidfdOpen(pid_t pid) {
-  return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
-}
-void pidfdSendSignal(int pidfd, int number) {
-  ::syscall(SYS_pidfd_send_signal, pidfd, number, nullptr, 0);
-}
-
-void closeFd(int& fd) {
-  if (fd >= 0) ::close(fd);
-  fd = -1;
-}
-
-}  // namespace
 
 Environment currentEnvironment() {
   Environment env;
@@ -49,177 +27,83 @@ Environment currentEnvironment() {
   return env;
 }
 
+std::filesystem::path makeTempDir(const std::string& prefix) {
+  const char* base = std::getenv("TMPDIR");
+  std::string pattern =
+      std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/" + prefix + "-XXXXXX";
+  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp " + pattern);
+  return pattern;
+}
+
 std::string ExitStatus::describe() const {
   if (signal != 0) return "killed by signal " + std::to_string(signal);
   return "exit code " + std::to_string(code);
 }
 
-ChildProcess::ChildProcess(std::vector<std::string> argv, const Environment& env) {
-  if (argv.empty()) throw std::invalid_argument("ChildProcess: no program");
-  int outPipe[2];
-  int errPipe[2];
-  if (::pipe2(outPipe, O_CLOEXEC) != 0) fail("pipe2", errno);
-  if (::pipe2(errPipe, O_CLOEXEC) != 0) {
-    const int error = errno;
-    ::close(outPipe[0]);
-    ::close(outPipe[1]);
-    fail("pipe2", error);
-  }
+namespace {
 
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
-  posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
-  // Descriptors opened without O_CLOEXEC by any library must not leak either.
-  posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+ExitStatus exitStatus(int status) {
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, WIFSIGNALED(status) ? WTERMSIG(status) : 0};
+}
 
-  // The child starts with default signal handling and nothing blocked, whatever
-  // this process (or GLib's worker threads) changed.
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  sigset_t all;
-  sigset_t none;
-  sigfillset(&all);
-  sigemptyset(&none);
-  posix_spawnattr_setsigdefault(&attributes, &all);
-  posix_spawnattr_setsigmask(&attributes, &none);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+}  // namespace
 
-  std::vector<char*> args;
-  for (std::string& arg : argv) args.push_back(arg.data());
-  args.push_back(nullptr);
-  std::vector<std::string> envText;
-  for (const auto& [name, value] : env) envText.push_back(name + "=" + value);
-  std::vector<char*> envp;
-  for (std::string& entry : envText) envp.push_back(entry.data());
-  envp.push_back(nullptr);
-
-  const int spawned =
-      ::posix_spawnp(&pid_, args[0], &actions, &attributes, args.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attributes);
-  ::close(outPipe[1]);
-  ::close(errPipe[1]);
-  outFd_ = outPipe[0];
-  errFd_ = errPipe[0];
-  if (spawned != 0) {
-    closeFd(outFd_);
-    closeFd(errFd_);
-    fail("cannot start " + argv[0], spawned);
-  }
-  // A pidfd makes signals race-free (the pid cannot be reused before we reap)
-  // and lets one poll loop watch the streams and the exit together.
-  pidfd_ = pidfdOpen(pid_);
-  wakeFd_ = ::eventfd(0, EFD_CLOEXEC);
-  if (pidfd_ < 0 || wakeFd_ < 0) {
-    const int error = errno;
-    ::kill(pid_, SIGKILL);
-    int ignored = 0;
-    ::waitpid(pid_, &ignored, 0);
-    closeFd(outFd_);
-    closeFd(errFd_);
-    closeFd(pidfd_);
-    closeFd(wakeFd_);
-    fail("pidfd_open/eventfd", error);
-  }
-  io_ = std::thread([this] { ioLoop(); });
+ChildProcess::ChildProcess(std::vector<std::string> argv, const Environment& env)
+    : dir_(makeTempDir("zorv-e2e-child")), task_(std::make_shared<linux_desktop::PosixTask>()) {
+  // The shell only redirects, then becomes the program (same process id).
+  std::vector<std::string> arguments = {"-c",
+                                        "exec </dev/null >\"$1\" 2>\"$2\"; shift 2; exec \"$@\"",
+                                        "sh", (dir_ / "out").string(), (dir_ / "err").string()};
+  arguments.insert(arguments.end(), argv.begin(), argv.end());
+  task_->setLaunchPath("/bin/sh");
+  task_->setArguments(arguments);
+  task_->setEnvironment(env);
+  if (auto error = task_->launch()) throw std::runtime_error(error->localizedDescription);
+  inotify_ = ::inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
+  ::inotify_add_watch(inotify_, dir_.c_str(), IN_MODIFY | IN_CLOSE_WRITE);
 }
 
 ChildProcess::~ChildProcess() {
   if (running()) terminate();
-  // A grandchild may hold the streams open: give them a moment, then stop.
-  waitUntil(std::chrono::seconds(1), [this] { return out_.ended && err_.ended; });
-  const std::uint64_t one = 1;
-  [[maybe_unused]] const ssize_t written = ::write(wakeFd_, &one, sizeof one);
-  io_.join();
-  if (!status_) {
-    // Only reached when SIGKILL did not end it in time: reap it anyway.
-    siginfo_t info{};
-    ::waitid(P_PIDFD, static_cast<id_t>(pidfd_), &info, WEXITED);
+  ::close(inotify_);
+  if (std::getenv("ZORV_E2E_KEEP") == nullptr) {
+    std::error_code ignored;
+    std::filesystem::remove_all(dir_, ignored);
   }
-  closeFd(outFd_);
-  closeFd(errFd_);
-  closeFd(pidfd_);
-  closeFd(wakeFd_);
 }
 
-void ChildProcess::append(Capture& capture, const char* data, std::size_t size) {
-  capture.partial.append(data, size);
+pid_t ChildProcess::pid() const {
+  return task_->processIdentifier();
+}
+
+bool ChildProcess::running() const {
+  return !task_->terminationStatus().has_value();
+}
+
+ChildProcess::Capture& ChildProcess::refresh(Stream stream) const {
+  Capture& capture = captures_[stream == Stream::out ? 0 : 1];
+  std::ifstream in(dir_ / (stream == Stream::out ? "out" : "err"));
+  in.seekg(std::streamoff(capture.read));
+  const std::string text{std::istreambuf_iterator<char>(in), {}};
+  capture.read += text.size();
+  capture.partial += text;
   std::size_t start = 0;
-  for (std::size_t newline; (newline = capture.partial.find('\n', start)) != std::string::npos;
-       start = newline + 1) {
-    capture.lines.push_back(capture.partial.substr(start, newline - start));
+  for (std::size_t end; (end = capture.partial.find('\n', start)) != std::string::npos;
+       start = end + 1) {
+    capture.lines.push_back(capture.partial.substr(start, end - start));
   }
   capture.partial.erase(0, start);
+  return capture;
 }
 
-void ChildProcess::ioLoop() {
-  char buffer[8192];
-  for (;;) {
-    pollfd fds[4];
-    nfds_t count = 0;
-    auto add = [&](int fd) {
-      fds[count].fd = fd;
-      fds[count].events = POLLIN;
-      fds[count].revents = 0;
-      ++count;
-    };
-    bool reaped = false;
-    {
-      std::lock_guard lock(mutex_);
-      reaped = status_.has_value();
-    }
-    add(wakeFd_);
-    if (outFd_ >= 0) add(outFd_);
-    if (errFd_ >= 0) add(errFd_);
-    if (!reaped) add(pidfd_);
-    if (count == 1) return;
-    if (::poll(fds, count, -1) < 0) {
-      if (errno == EINTR) continue;
-      return;
-    }
-    for (nfds_t i = 0; i < count; ++i) {
-      if (fds[i].revents == 0) continue;
-      const int fd = fds[i].fd;
-      if (fd == wakeFd_) return;
-      if (fd == pidfd_) {
-        siginfo_t info{};
-        if (::waitid(P_PIDFD, static_cast<id_t>(pidfd_), &info, WEXITED) == 0) {
-          ExitStatus status;
-          if (info.si_code == CLD_EXITED) {
-            status.code = info.si_status;
-          } else {
-            status.signal = info.si_status;
-          }
-          std::lock_guard lock(mutex_);
-          status_ = status;
-        }
-        changed_.notify_all();
-        continue;
-      }
-      const ssize_t n = ::read(fd, buffer, sizeof buffer);
-      if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
-      Capture& capture = fd == outFd_ ? out_ : err_;
-      {
-        std::lock_guard lock(mutex_);
-        if (n > 0) {
-          append(capture, buffer, static_cast<std::size_t>(n));
-        } else {
-          if (!capture.partial.empty()) capture.lines.push_back(capture.partial);
-          capture.partial.clear();
-          capture.ended = true;
-          closeFd(fd == outFd_ ? outFd_ : errFd_);
-        }
-      }
-      changed_.notify_all();
-    }
-  }
-}
-
-bool ChildProcess::waitUntil(Duration timeout, const std::function<bool()>& condition) {
-  std::unique_lock lock(mutex_);
-  return changed_.wait_for(lock, timeout, condition);
+std::vector<std::string> ChildProcess::lines(Stream stream) const {
+  // Asked before reading: once ended, what is read is complete.
+  const bool ended = !running();
+  std::lock_guard lock(mutex_);
+  const Capture& capture = refresh(stream);
+  auto lines = capture.lines;
+  if (ended && !capture.partial.empty()) lines.push_back(capture.partial);
+  return lines;
 }
 
 bool ChildProcess::waitForLine(const std::string& text, Duration timeout, Stream stream,
@@ -230,65 +114,55 @@ bool ChildProcess::waitForLine(const std::string& text, Duration timeout, Stream
 
 bool ChildProcess::waitForLine(const LinePredicate& predicate, Duration timeout, Stream stream,
                                std::size_t from) {
-  const Capture& capture = stream == Stream::out ? out_ : err_;
-  std::size_t next = from;
-  bool found = false;
-  waitUntil(timeout, [&] {
-    for (; next < capture.lines.size(); ++next) {
-      if (predicate(capture.lines[next])) {
-        found = true;
-        return true;
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (std::size_t next = from;;) {
+    const bool ended = !running();
+    {
+      std::lock_guard lock(mutex_);
+      const Capture& capture = refresh(stream);
+      for (; next < capture.lines.size(); ++next) {
+        if (predicate(capture.lines[next])) return true;
+      }
+      if (ended && next == capture.lines.size() && !capture.partial.empty()) {
+        return predicate(capture.partial);
       }
     }
-    return capture.ended;
-  });
-  return found;
-}
-
-std::vector<std::string> ChildProcess::lines(Stream stream) const {
-  std::lock_guard lock(mutex_);
-  return stream == Stream::out ? out_.lines : err_.lines;
+    const auto left =
+        std::chrono::duration_cast<Duration>(deadline - std::chrono::steady_clock::now());
+    if (ended || left.count() <= 0) return false;
+    // Woken by a write at once; the end of the process is seen within 20 ms.
+    pollfd changed{inotify_, POLLIN, 0};
+    if (::poll(&changed, 1, int(std::min<Duration::rep>(left.count(), 20))) > 0) {
+      char events[4096];
+      while (::read(inotify_, events, sizeof events) > 0) {
+      }
+    }
+  }
 }
 
 std::string ChildProcess::transcript() const {
-  std::lock_guard lock(mutex_);
   std::string text;
-  for (const std::string& line : out_.lines) text += "out: " + line + "\n";
-  if (!out_.partial.empty()) text += "out: " + out_.partial + "\n";
-  for (const std::string& line : err_.lines) text += "err: " + line + "\n";
-  if (!err_.partial.empty()) text += "err: " + err_.partial + "\n";
-  if (status_) text += "(" + status_->describe() + ")\n";
+  for (const std::string& line : lines(Stream::out)) text += "out: " + line + "\n";
+  for (const std::string& line : lines(Stream::err)) text += "err: " + line + "\n";
+  if (auto status = task_->terminationStatus()) {
+    text += "(" + exitStatus(*status).describe() + ")\n";
+  }
   return text;
 }
 
-bool ChildProcess::running() const {
-  std::lock_guard lock(mutex_);
-  return !status_.has_value();
-}
-
 std::optional<ExitStatus> ChildProcess::wait(Duration timeout) {
-  waitUntil(timeout, [this] { return status_.has_value(); });
-  std::lock_guard lock(mutex_);
-  return status_;
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  std::optional<int> status;
+  while (!(status = task_->terminationStatus()) && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  if (!status) return std::nullopt;
+  return exitStatus(*status);
 }
 
-std::optional<ExitStatus> ChildProcess::finish(Duration timeout) {
-  waitUntil(timeout, [this] { return status_.has_value() && out_.ended && err_.ended; });
-  std::lock_guard lock(mutex_);
-  return status_;
-}
-
-void ChildProcess::signal(int number) {
-  // Harmless once exited: the pidfd refers to this process only.
-  pidfdSendSignal(pidfd_, number);
-}
-
-ExitStatus ChildProcess::terminate(Duration grace) {
-  if (running()) signal(SIGTERM);
-  if (auto status = wait(grace)) return *status;
-  signal(SIGKILL);
-  if (auto status = wait(kDefaultTimeout)) return *status;
-  return ExitStatus{};
+ExitStatus ChildProcess::terminate() {
+  task_->terminate();
+  return wait(linux_desktop::PosixTask::kTerminateGrace + kDefaultTimeout).value_or(ExitStatus{});
 }
 
 }  // namespace zorv::e2e

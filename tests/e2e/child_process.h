@@ -1,21 +1,25 @@
 #pragma once
-// A child process with its standard output and standard error captured line by
-// line. It is always reaped: the destructor ends it (SIGTERM, then SIGKILL)
-// when it still runs. Only descriptors 0, 1 and 2 reach the child; its
-// standard input is /dev/null.
+// A program of the test run as a child with the backend's own tasks: exactly
+// the given environment, no descriptor but 0, 1 and 2, default signal handling,
+// always reaped. Its standard output and standard error go to files, read back
+// line by line; standard input is /dev/null. The destructor ends it when it
+// still runs (the terminate signal, then the kill signal after a grace period).
 
 #include <sys/types.h>
 
 #include <chrono>
-#include <condition_variable>
-#include <cstddef>
+#include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
+
+namespace zorv::linux_desktop {
+class PosixTask;
+}
 
 namespace zorv::e2e {
 
@@ -27,6 +31,9 @@ inline constexpr Duration kDefaultTimeout = std::chrono::seconds(10);
 
 // This process's environment.
 Environment currentEnvironment();
+
+// A new private folder under TMPDIR.
+std::filesystem::path makeTempDir(const std::string& prefix);
 
 struct ExitStatus {
   int code = -1;   // the exit code, or -1 when a signal ended the process
@@ -41,59 +48,47 @@ class ChildProcess {
  public:
   using LinePredicate = std::function<bool(const std::string&)>;
 
-  // argv[0] is looked up in PATH when it has no slash. Throws std::runtime_error
-  // when the program cannot be started.
+  // argv[0] is looked up in the PATH of `env`; a program that cannot be started
+  // ends at once with exit code 127.
   ChildProcess(std::vector<std::string> argv, const Environment& env);
   ~ChildProcess();
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
 
-  pid_t pid() const { return pid_; }
+  pid_t pid() const;
 
   // True once a line (from line `from` on) equals `text` or satisfies the
-  // predicate; false after the time-out or once the stream has ended without one.
+  // predicate; false after the time-out or once the process has ended without.
   bool waitForLine(const std::string& text, Duration timeout = kDefaultTimeout,
                    Stream stream = Stream::out, std::size_t from = 0);
   bool waitForLine(const LinePredicate& predicate, Duration timeout = kDefaultTimeout,
                    Stream stream = Stream::out, std::size_t from = 0);
-  // A snapshot of the lines read so far (a last line without newline counts once
-  // the stream has ended).
+  // The lines written so far (a last line without newline once it has ended).
   std::vector<std::string> lines(Stream stream = Stream::out) const;
-  // Both streams, for failure messages.
+  // Both streams and the exit status, for failure messages.
   std::string transcript() const;
 
   bool running() const;
   // The exit status once the process has ended, or nullopt after the time-out.
   std::optional<ExitStatus> wait(Duration timeout = kDefaultTimeout);
-  // SIGTERM, then SIGKILL when it has not ended within `grace`.
-  ExitStatus terminate(Duration grace = std::chrono::seconds(2));
-  // Waits for the process to end and both streams to close.
-  std::optional<ExitStatus> finish(Duration timeout = kDefaultTimeout);
+  std::optional<ExitStatus> finish(Duration timeout = kDefaultTimeout) { return wait(timeout); }
+  // The terminate signal, then the kill signal after the backend's grace period.
+  ExitStatus terminate();
 
  private:
   struct Capture {
-    std::vector<std::string> lines;
+    std::size_t read = 0;  // bytes of the file taken into `lines` and `partial`
     std::string partial;
-    bool ended = false;
+    std::vector<std::string> lines;
   };
+  // Takes in what was appended to the stream's file; under mutex_.
+  Capture& refresh(Stream stream) const;
 
-  void ioLoop();
-  void append(Capture& capture, const char* data, std::size_t size);
-  void signal(int number);
-  bool waitUntil(Duration timeout, const std::function<bool()>& condition);
-
-  pid_t pid_ = -1;
-  int pidfd_ = -1;
-  int outFd_ = -1;
-  int errFd_ = -1;
-  int wakeFd_ = -1;  // eventfd that asks the I/O thread to stop
-
+  std::filesystem::path dir_;  // holds the files "out" and "err"
+  std::shared_ptr<linux_desktop::PosixTask> task_;
+  int inotify_ = -1;  // wakes a wait for a line when the files change
   mutable std::mutex mutex_;
-  std::condition_variable changed_;
-  Capture out_;
-  Capture err_;
-  std::optional<ExitStatus> status_;
-  std::thread io_;
+  mutable Capture captures_[2];
 };
 
 }  // namespace zorv::e2e

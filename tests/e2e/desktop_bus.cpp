@@ -10,93 +10,54 @@ namespace zorv::e2e {
 
 namespace {
 
-struct ObjectUnref {
-  void operator()(gpointer object) const { g_object_unref(object); }
-};
-struct VariantUnref {
+struct Unref {
   void operator()(GVariant* value) const { g_variant_unref(value); }
 };
-using Connection = std::unique_ptr<GDBusConnection, ObjectUnref>;
-using Variant = std::unique_ptr<GVariant, VariantUnref>;
-
-[[noreturn]] void fail(const std::string& what, GError* error) {
-  std::string message = what + ": " + (error != nullptr ? error->message : "unknown error");
-  if (error != nullptr) g_error_free(error);
-  throw std::runtime_error(message);
-}
-
-std::string addressOf(const Environment& env, Bus bus) {
-  const char* name = bus == Bus::session ? "DBUS_SESSION_BUS_ADDRESS" : "DBUS_SYSTEM_BUS_ADDRESS";
-  const auto it = env.find(name);
-  if (it == env.end() || it->second.empty()) {
-    throw std::runtime_error(std::string(name) + " is not set in the desktop environment");
-  }
-  return it->second;
-}
+using Variant = std::unique_ptr<GVariant, Unref>;
 
 // A private connection by address: the test process's own buses are never used.
-Connection connect(const Environment& env, Bus bus) {
-  const std::string address = addressOf(env, bus);
+GDBusConnection* connect(const Environment& env, Bus bus) {
+  const char* name = bus == Bus::session ? "DBUS_SESSION_BUS_ADDRESS" : "DBUS_SYSTEM_BUS_ADDRESS";
+  const auto it = env.find(name);
   GError* error = nullptr;
-  GDBusConnection* connection = g_dbus_connection_new_for_address_sync(
-      address.c_str(),
-      static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-                                        G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-      nullptr, nullptr, &error);
-  if (connection == nullptr) fail("cannot connect to " + address, error);
-  return Connection(connection);
-}
-
-void close(const Connection& connection) {
-  g_dbus_connection_close_sync(connection.get(), nullptr, nullptr);
-}
-
-std::string stringArg(GVariant* args, gsize index) {
-  Variant boxed(g_variant_get_child_value(args, index));
-  Variant value(g_variant_get_variant(boxed.get()));
-  if (!g_variant_is_of_type(value.get(), G_VARIANT_TYPE_STRING)) return "";
-  return g_variant_get_string(value.get(), nullptr);
+  GDBusConnection* connection =
+      it == env.end()
+          ? nullptr
+          : g_dbus_connection_new_for_address_sync(
+                it->second.c_str(),
+                static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                                  G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+                nullptr, nullptr, &error);
+  if (connection == nullptr) {
+    const std::string message = error != nullptr ? error->message : "not set";
+    g_clear_error(&error);
+    throw std::runtime_error(std::string("cannot connect to ") + name + ": " + message);
+  }
+  return connection;
 }
 
 }  // namespace
 
 void emitRequest(const Environment& env, const std::string& json) {
-  Connection connection = connect(env, Bus::session);
-  GError* error = nullptr;
-  if (!g_dbus_connection_emit_signal(connection.get(), nullptr, kRequestObjectPath,
-                                     kRequestInterface, kRequestMember,
-                                     g_variant_new("(s)", json.c_str()), &error)) {
-    fail("cannot emit the request", error);
-  }
-  if (!g_dbus_connection_flush_sync(connection.get(), nullptr, &error)) {
-    fail("cannot flush the request", error);
-  }
-  close(connection);
+  RequestSender(env).send(json);
 }
 
 bool waitUntilListening(ChildProcess& helper, const Environment& env, const std::string& probe) {
   for (int attempt = 0; attempt < 200; ++attempt) {
     emitRequest(env, probe);
     if (helper.waitForLine("in helper", std::chrono::milliseconds(50))) {
-      helper.waitForLine([](const std::string&) { return false; }, std::chrono::milliseconds(300),
-                         Stream::out, helper.lines().size());
+      helper.waitForLine([](const std::string&) { return false; }, std::chrono::milliseconds(300));
       return true;
     }
   }
   return false;
 }
 
-RequestSender::RequestSender(const Environment& env)
-    : bus_(g_dbus_connection_new_for_address_sync(
-          env.at("DBUS_SESSION_BUS_ADDRESS").c_str(),
-          static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-                                            G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-          nullptr, nullptr, nullptr)) {
-  if (!bus_) throw std::runtime_error("cannot connect to the session bus");
-}
+RequestSender::RequestSender(const Environment& env) : bus_(connect(env, Bus::session)) {}
 
 RequestSender::~RequestSender() {
   g_dbus_connection_flush_sync(bus_, nullptr, nullptr);
+  g_dbus_connection_close_sync(bus_, nullptr, nullptr);
   g_object_unref(bus_);
 }
 
@@ -107,101 +68,46 @@ void RequestSender::send(const std::string& json) {
 
 std::vector<MockCall> mockCalls(const Environment& env, Bus bus, const std::string& name,
                                 const std::string& path) {
-  Connection connection = connect(env, bus);
+  GDBusConnection* connection = connect(env, bus);
   GError* error = nullptr;
   Variant reply(g_dbus_connection_call_sync(
-      connection.get(), name.c_str(), path.c_str(), "org.freedesktop.DBus.Mock", "GetCalls",
-      nullptr, G_VARIANT_TYPE("(a(tsav))"), G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, &error));
-  close(connection);
-  if (!reply) fail("GetCalls on " + name, error);
-
+      connection, name.c_str(), path.c_str(), "org.freedesktop.DBus.Mock", "GetCalls", nullptr,
+      G_VARIANT_TYPE("(a(tsav))"), G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, &error));
+  g_dbus_connection_close_sync(connection, nullptr, nullptr);
+  g_object_unref(connection);
+  if (!reply) {
+    const std::string message = error->message;
+    g_clear_error(&error);
+    throw std::runtime_error("GetCalls on " + name + ": " + message);
+  }
   std::vector<MockCall> calls;
-  Variant list(g_variant_get_child_value(reply.get(), 0));
-  const gsize count = g_variant_n_children(list.get());
-  for (gsize i = 0; i < count; ++i) {
-    Variant call(g_variant_get_child_value(list.get(), i));
-    Variant method(g_variant_get_child_value(call.get(), 1));
-    Variant args(g_variant_get_child_value(call.get(), 2));
-    MockCall entry;
-    entry.method = g_variant_get_string(method.get(), nullptr);
-    const gsize argCount = g_variant_n_children(args.get());
-    for (gsize a = 0; a < argCount; ++a) {
-      Variant boxed(g_variant_get_child_value(args.get(), a));
-      Variant value(g_variant_get_variant(boxed.get()));
-      gchar* text = g_variant_print(value.get(), FALSE);
-      entry.args.emplace_back(text);
+  GVariantIter* list = nullptr;
+  g_variant_get(reply.get(), "(a(tsav))", &list);
+  const gchar* method = nullptr;
+  GVariantIter* args = nullptr;
+  while (g_variant_iter_loop(list, "(t&sav)", nullptr, &method, &args)) {
+    MockCall call{method, {}};
+    for (GVariant* value = nullptr; g_variant_iter_loop(args, "v", &value);) {
+      gchar* text = g_variant_is_of_type(value, G_VARIANT_TYPE_STRING)
+                        ? g_variant_dup_string(value, nullptr)
+                        : g_variant_print(value, FALSE);
+      call.args.emplace_back(text);
       g_free(text);
     }
-    calls.push_back(std::move(entry));
+    calls.push_back(std::move(call));
   }
+  g_variant_iter_free(list);
   return calls;
 }
 
 std::vector<NotificationCall> notificationCalls(const HeadlessDesktop& desktop) {
-  // The typed values are read again here: GVariant text would quote strings.
-  Connection connection = connect(desktop.env(), Bus::session);
-  GError* error = nullptr;
-  Variant reply(g_dbus_connection_call_sync(
-      connection.get(), "org.freedesktop.Notifications", "/org/freedesktop/Notifications",
-      "org.freedesktop.DBus.Mock", "GetCalls", nullptr, G_VARIANT_TYPE("(a(tsav))"),
-      G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, &error));
-  close(connection);
-  if (!reply) fail("GetCalls on the notification daemon mock", error);
-
   std::vector<NotificationCall> calls;
-  Variant list(g_variant_get_child_value(reply.get(), 0));
-  const gsize count = g_variant_n_children(list.get());
-  for (gsize i = 0; i < count; ++i) {
-    Variant call(g_variant_get_child_value(list.get(), i));
-    Variant method(g_variant_get_child_value(call.get(), 1));
-    Variant args(g_variant_get_child_value(call.get(), 2));
-    if (std::string(g_variant_get_string(method.get(), nullptr)) != "Notify" ||
-        g_variant_n_children(args.get()) != 8) {
-      continue;
+  for (const MockCall& call :
+       mockCalls(desktop.env(), Bus::session, "org.freedesktop.Notifications",
+                 "/org/freedesktop/Notifications")) {
+    if (call.method == "Notify" && call.args.size() == 8) {
+      calls.push_back({call.args[0], call.args[1], call.args[3], call.args[4]});
     }
-    NotificationCall entry;
-    entry.appName = stringArg(args.get(), 0);
-    entry.appIcon = stringArg(args.get(), 2);
-    entry.summary = stringArg(args.get(), 3);
-    entry.body = stringArg(args.get(), 4);
-    {
-      Variant boxed(g_variant_get_child_value(args.get(), 1));
-      Variant value(g_variant_get_variant(boxed.get()));
-      if (g_variant_is_of_type(value.get(), G_VARIANT_TYPE_UINT32)) {
-        entry.replacesId = g_variant_get_uint32(value.get());
-      }
-    }
-    {
-      Variant boxed(g_variant_get_child_value(args.get(), 5));
-      Variant value(g_variant_get_variant(boxed.get()));
-      if (g_variant_is_of_type(value.get(), G_VARIANT_TYPE_STRING_ARRAY)) {
-        const gsize n = g_variant_n_children(value.get());
-        for (gsize k = 0; k < n; ++k) {
-          Variant action(g_variant_get_child_value(value.get(), k));
-          entry.actions.emplace_back(g_variant_get_string(action.get(), nullptr));
-        }
-      }
-    }
-    {
-      Variant boxed(g_variant_get_child_value(args.get(), 6));
-      Variant value(g_variant_get_variant(boxed.get()));
-      if (g_variant_is_of_type(value.get(), G_VARIANT_TYPE_VARDICT)) {
-        const gsize n = g_variant_n_children(value.get());
-        for (gsize k = 0; k < n; ++k) {
-          Variant pair(g_variant_get_child_value(value.get(), k));
-          Variant key(g_variant_get_child_value(pair.get(), 0));
-          entry.hintKeys.emplace_back(g_variant_get_string(key.get(), nullptr));
-        }
-      }
-    }
-    {
-      Variant boxed(g_variant_get_child_value(args.get(), 7));
-      Variant value(g_variant_get_variant(boxed.get()));
-      if (g_variant_is_of_type(value.get(), G_VARIANT_TYPE_INT32)) {
-        entry.expireTimeout = g_variant_get_int32(value.get());
-      }
-    }
-    calls.push_back(std::move(entry));
   }
   return calls;
 }

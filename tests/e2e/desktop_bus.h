@@ -2,7 +2,6 @@
 // The desktop's D-Bus side, reached by address from a desktop environment:
 // request signals to the helper and what the mock services were asked.
 
-#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -19,8 +18,8 @@ inline constexpr const char* kRequestObjectPath = "/name/pemu/zorv";
 inline constexpr const char* kRequestInterface = "name.pemu.zorv.notification_names";
 inline constexpr const char* kRequestMember = "helper_action_event";
 
-// Emits the request signal with `json` as its one string argument on the session
-// bus of `env`, and flushes it. Throws std::runtime_error on failure.
+// Emits the request signal with `json` as its one string argument on
+// the session bus of `env`, and flushes it. Throws std::runtime_error on failure.
 void emitRequest(const Environment& env, const std::string& json);
 
 // A request that changes nothing and prints only "in helper".
@@ -50,10 +49,11 @@ class RequestSender {
 
 enum class Bus { session, system };
 
-// One call a dbusmock object recorded.
+// One call a dbusmock object recorded: strings as they are, other values in
+// GVariant text form ("uint32 0" is "0").
 struct MockCall {
   std::string method;
-  std::vector<std::string> args;  // each argument in GVariant text form
+  std::vector<std::string> args;
 };
 
 // org.freedesktop.DBus.Mock.GetCalls of a dbusmock object. Throws on failure.
@@ -62,13 +62,9 @@ std::vector<MockCall> mockCalls(const Environment& env, Bus bus, const std::stri
 
 struct NotificationCall {
   std::string appName;
-  std::uint32_t replacesId = 0;
-  std::string appIcon;
+  std::string replacesId;
   std::string summary;
   std::string body;
-  std::vector<std::string> actions;
-  std::vector<std::string> hintKeys;
-  std::int32_t expireTimeout = 0;
 };
 
 // The Notify calls the mock notification daemon received, in order.

@@ -1,14 +1,16 @@
 #include "headless_desktop.h"
 
+#include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
-#include <optional>
 #include <sstream>
 #include <stdexcept>
-#include <system_error>
+#include <thread>
 
 namespace zorv::e2e {
 
@@ -16,38 +18,36 @@ namespace {
 
 std::string readFile(const std::filesystem::path& path) {
   std::ifstream in(path);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
+  return {std::istreambuf_iterator<char>(in), {}};
 }
 
-// Undoes the script's quoting: single-quoted runs and backslash escapes.
-std::string unquote(const std::string& word) {
-  std::string out;
-  for (std::size_t i = 0; i < word.size(); ++i) {
-    const char c = word[i];
-    if (c == '\'') {
-      const std::size_t end = word.find('\'', i + 1);
-      if (end == std::string::npos) throw std::runtime_error("unterminated quote in: " + word);
-      out += word.substr(i + 1, end - i - 1);
-      i = end;
-    } else if (c == '\\' && i + 1 < word.size()) {
-      out += word[++i];
-    } else {
-      out += c;
+// State and start time (fields 3 and 22) of /proc/PID/stat, or "" when gone.
+std::pair<std::string, unsigned long long> procStat(pid_t pid) {
+  const std::string stat = readFile("/proc/" + std::to_string(pid) + "/stat");
+  // The command name may hold spaces and parentheses; the fields after it do not.
+  const std::size_t close = stat.rfind(')');
+  if (close == std::string::npos) return {"", 0};
+  std::istringstream fields(stat.substr(close + 2));
+  std::string state, skipped;
+  fields >> state;
+  for (int field = 4; field < 22; ++field) fields >> skipped;
+  unsigned long long startTime = 0;
+  fields >> startTime;
+  return {state, startTime};
+}
+
+// Live processes (zombies have no environment) with `entry` in their environment.
+std::vector<std::string> processesWithEnvironment(const std::string& entry) {
+  std::vector<std::string> found;
+  for (const auto& process : std::filesystem::directory_iterator("/proc")) {
+    if (!std::isdigit(process.path().filename().string()[0])) continue;
+    std::string environ = readFile(process.path() / "environ");
+    std::replace(environ.begin(), environ.end(), '\0', '\n');
+    if (("\n" + environ).find("\n" + entry + "\n") != std::string::npos) {
+      found.push_back(process.path().filename().string() + " " + readFile(process.path() / "comm"));
     }
   }
-  return out;
-}
-
-std::filesystem::path makeTempDir() {
-  const char* base = std::getenv("TMPDIR");
-  std::string pattern =
-      std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/zorv-e2e-XXXXXX";
-  if (::mkdtemp(pattern.data()) == nullptr) {
-    throw std::system_error(errno, std::generic_category(), "mkdtemp " + pattern);
-  }
-  return pattern;
+  return found;
 }
 
 }  // namespace
@@ -62,89 +62,41 @@ std::filesystem::path atspiDumpPath() {
   return ZORV_E2E_ATSPI_DUMP;
 }
 
-void applyEnvFile(const std::string& text, Environment& env) {
-  std::istringstream lines(text);
-  std::string line;
-  while (std::getline(lines, line)) {
-    if (line.rfind("export ", 0) == 0) {
-      const std::string assignment = line.substr(7);
-      const std::size_t eq = assignment.find('=');
-      if (eq == std::string::npos) throw std::runtime_error("bad env line: " + line);
-      env[assignment.substr(0, eq)] = unquote(assignment.substr(eq + 1));
-    } else if (line.rfind("unset ", 0) == 0) {
-      std::istringstream names(line.substr(6));
-      std::string name;
-      while (names >> name) env.erase(name);
-    } else if (!line.empty()) {
-      throw std::runtime_error("bad env line: " + line);
-    }
-  }
-}
-
-namespace {
-
-struct ProcStat {
-  std::string state;
-  unsigned long long startTime = 0;
-};
-
-std::optional<ProcStat> readProcStat(pid_t pid) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-  std::string stat;
-  if (!std::getline(in, stat)) return std::nullopt;
-  // The command name may hold spaces and parentheses; the fields after it do not.
-  const std::size_t close = stat.rfind(')');
-  if (close == std::string::npos || close + 2 > stat.size()) return std::nullopt;
-  std::istringstream fields(stat.substr(close + 2));
-  ProcStat result;
-  fields >> result.state;
-  std::string skipped;
-  for (int field = 4; field < 22; ++field) fields >> skipped;
-  fields >> result.startTime;
-  return result;
-}
-
-}  // namespace
-
 bool DesktopProcess::running() const {
-  const auto stat = readProcStat(pid);
-  return stat && stat->state != "Z" && stat->state != "X" && stat->startTime == startTime;
+  const auto [state, start] = procStat(pid);
+  return !state.empty() && state != "Z" && state != "X" && start == startTime;
 }
 
-std::optional<DesktopProcess> DesktopProcess::of(pid_t pid, std::string name) {
-  const auto stat = readProcStat(pid);
-  if (!stat) return std::nullopt;
-  return DesktopProcess{pid, stat->startTime, std::move(name)};
-}
-
-HeadlessDesktop::HeadlessDesktop(HeadlessDesktopOptions options) : options_(options) {
-  dir_ = makeTempDir();
+HeadlessDesktop::HeadlessDesktop(HeadlessDesktopOptions options) : dir_(makeTempDir("zorv-e2e")) {
   // Should this process die without stopping it, the desktop stops by itself.
   std::vector<std::string> argv = {headlessDesktopScript().string(), "start", "--owner",
                                    std::to_string(::getpid())};
-  if (!options_.notifications) argv.emplace_back("--no-notifications");
-  if (!options_.logind) argv.emplace_back("--no-logind");
-  if (!options_.accessibility) argv.emplace_back("--no-a11y");
+  if (!options.notifications) argv.emplace_back("--no-notifications");
+  if (!options.logind) argv.emplace_back("--no-logind");
+  if (!options.accessibility) argv.emplace_back("--no-a11y");
   argv.push_back(dir_.string());
-
   const auto started = std::chrono::steady_clock::now();
   ChildProcess script(argv, currentEnvironment());
-  const auto status = script.finish(std::chrono::seconds(60));
+  const auto status = script.wait(std::chrono::seconds(60));
   startupTime_ = std::chrono::duration_cast<std::chrono::milliseconds>(
       std::chrono::steady_clock::now() - started);
-  if (!status || !status->success()) {
-    const std::string transcript = script.transcript();
+  // This process's environment with the desktop's env file applied, as a shell has it.
+  ChildProcess shell({"/bin/sh", "-c", ". \"$1\"/env && exec env", "sh", dir_.string()},
+                     currentEnvironment());
+  if (!status || !status->success() || !shell.wait() || shell.lines().empty()) {
     std::error_code ignored;
     std::filesystem::remove_all(dir_, ignored);
-    throw std::runtime_error("headless-desktop start failed:\n" + transcript);
+    throw std::runtime_error("headless-desktop start failed:\n" + script.transcript());
   }
   running_ = true;
-  env_ = currentEnvironment();
-  applyEnvFile(readFile(dir_ / "env"), env_);
+  for (const std::string& line : shell.lines()) {
+    const std::size_t eq = line.find('=');
+    if (eq != std::string::npos) env_[line.substr(0, eq)] = line.substr(eq + 1);
+  }
 }
 
 HeadlessDesktop::~HeadlessDesktop() {
-  if (!stop()) std::cerr << "HeadlessDesktop: stop left something behind in " << dir_ << '\n';
+  if (!stop()) ADD_FAILURE() << "the desktop in " << dir_ << " left something running";
   if (std::getenv("ZORV_E2E_KEEP") == nullptr) {
     std::error_code ignored;
     std::filesystem::remove_all(dir_, ignored);
@@ -167,12 +119,25 @@ std::vector<DesktopProcess> HeadlessDesktop::processes() const {
 bool HeadlessDesktop::stop() {
   if (!running_) return true;
   running_ = false;
+  const auto recorded = processes();
   ChildProcess script({headlessDesktopScript().string(), "stop", dir_.string()},
                       currentEnvironment());
-  const auto status = script.finish(std::chrono::seconds(60));
-  if (status && status->success()) return true;
-  std::cerr << "headless-desktop stop failed:\n" << script.transcript();
-  return false;
+  const auto status = script.wait(std::chrono::seconds(60));
+  bool clean = status && status->success();
+  if (!clean) std::cerr << "headless-desktop stop failed:\n" << script.transcript();
+  // What the stop ended may take a moment to go.
+  std::vector<std::string> left;
+  for (int attempt = 0; attempt < 60; ++attempt) {
+    if (attempt > 0) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    left = processesWithEnvironment("DBUS_SESSION_BUS_ADDRESS=" +
+                                    variable("DBUS_SESSION_BUS_ADDRESS"));
+    for (const DesktopProcess& process : recorded) {
+      if (process.running()) left.push_back(process.name + "\n");
+    }
+    if (left.empty()) break;
+  }
+  for (const std::string& process : left) std::cerr << "still running: " << process;
+  return clean && left.empty();
 }
 
 }  // namespace zorv::e2e

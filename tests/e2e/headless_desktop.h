@@ -1,13 +1,13 @@
 #pragma once
-// A private headless desktop for one test: tools/headless-desktop started in a
-// fresh temporary folder and stopped again by the destructor. The test process's
-// own environment is never changed; children get env().
+// A private headless desktop: tools/headless-desktop started in a fresh
+// temporary folder and stopped again by the destructor, which fails the running
+// test when anything of the desktop is still running after the stop. The test
+// process's own environment is never changed; children get env().
 
 #include <sys/types.h>
 
 #include <chrono>
 #include <filesystem>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,8 +29,6 @@ struct DesktopProcess {
   // False once it has ended (a zombie counts as ended), also when its pid now
   // belongs to another process.
   bool running() const;
-  // The process that has that pid now, or nullopt.
-  static std::optional<DesktopProcess> of(pid_t pid, std::string name);
 };
 
 class HeadlessDesktop {
@@ -49,18 +47,16 @@ class HeadlessDesktop {
   // One variable of env(), or "" when unset.
   std::string variable(const std::string& name) const;
   const std::filesystem::path& dir() const { return dir_; }
-  std::filesystem::path notificationsLog() const { return dir_ / "notifications.log"; }
-  std::filesystem::path logindLog() const { return dir_ / "logind.log"; }
-  const HeadlessDesktopOptions& options() const { return options_; }
   // The processes it started, while it runs.
   std::vector<DesktopProcess> processes() const;
   std::chrono::milliseconds startupTime() const { return startupTime_; }
 
-  // Stops the desktop now; true when nothing was left running. Idempotent.
+  // Stops the desktop now; true when nothing is left running: no process it
+  // recorded, and no process that has its session bus in its environment (such
+  // as the accessibility registry, or an application). Idempotent.
   bool stop();
 
  private:
-  HeadlessDesktopOptions options_;
   std::filesystem::path dir_;
   Environment env_;
   std::chrono::milliseconds startupTime_{0};
@@ -71,8 +67,5 @@ class HeadlessDesktop {
 std::filesystem::path headlessDesktopScript();
 std::filesystem::path sampleAppPath();
 std::filesystem::path atspiDumpPath();
-
-// Applies the lines of a DIR/env file ("export NAME='value'", "unset A B") to env.
-void applyEnvFile(const std::string& text, Environment& env);
 
 }  // namespace zorv::e2e

@@ -9,10 +9,7 @@
 #include <chrono>
 #include <iostream>
 
-#include "accessibility.h"
-#include "child_process.h"
-#include "desktop_bus.h"
-#include "headless_desktop.h"
+#include "e2e_session.h"
 
 namespace zorv::e2e {
 namespace {
@@ -26,13 +23,6 @@ using ::testing::IsEmpty;
 // The helper's exit statuses (docs/linux-backend.md).
 constexpr int kSessionLost = 69;
 constexpr int kAlreadyRunning = 73;
-
-std::unique_ptr<ChildProcess> startHelper(const HeadlessDesktop& desktop) {
-  auto helper =
-      std::make_unique<ChildProcess>(std::vector<std::string>{ZORV_E2E_HELPER}, desktop.env());
-  EXPECT_TRUE(waitUntilListening(*helper, desktop.env())) << helper->transcript();
-  return helper;
-}
 
 struct Loss {
   const char* name;
@@ -51,12 +41,7 @@ TEST_P(SessionLoss, EndsTheHelperWithTheRestartStatus) {
   auto helper = startHelper(desktop);
   if (GetParam().alertOpen) {
     emitRequest(desktop.env(), R"({"noSuchAction":{}})");
-    bool shown = false;
-    for (int attempt = 0; attempt < 100 && !shown; ++attempt) {
-      const auto app = accessibleApplication(desktop.env(), "zorv-helper");
-      shown = app && app->find("alert");
-    }
-    ASSERT_TRUE(shown) << helper->transcript();
+    ASSERT_EQ(waitForAlerts(desktop).size(), 1u) << helper->transcript();
   }
   pid_t pid = 0;
   for (const auto& process : desktop.processes()) {
@@ -108,12 +93,12 @@ TEST(OneHelperPerSession, ASecondHelperLeavesTheRequestsToTheFirst) {
   emitRequest(desktop.env(), R"({"menuCommand":{"info":{"menuTitle":"File"}}})");
   ASSERT_EQ(waitForNotificationCalls(desktop, notificationsBefore + 1).size(),
             notificationsBefore + 1);
-  EXPECT_TRUE(first->terminate().success()) << first->transcript();
+  expectCleanStop(*first);
   EXPECT_EQ(notificationCalls(desktop).size(), notificationsBefore + 1);
 
   // Once the first has ended, a new one takes over.
   auto next = startHelper(desktop);
-  EXPECT_TRUE(next->terminate().success()) << next->transcript();
+  expectCleanStop(*next);
 }
 
 }  // namespace
