@@ -659,7 +659,7 @@ port::AXResult<std::unique_ptr<port::AXObserver>> AtspiAccessibility::createObse
   if (!app) return {kInvalidUIElement, nullptr};
   const AtspiRef root = *app;
   auto observer = std::make_unique<AtspiObserver>(
-      bus_, bus_.connection(), root.bus, pid, withInfo, std::move(callback),
+      bus_, bus_.connection(), root, pid, withInfo, std::move(callback),
       [this, root]() -> std::optional<std::string> {
         auto window = activeWindow(root, kDefaultTimeoutMs);
         if (!window) return std::nullopt;

@@ -14,6 +14,8 @@
 #include <string>
 #include <thread>
 
+#include "linux/atspi/atspi_element.h"
+#include "linux/atspi/atspi_observer.h"
 #include "linux/private_bus.h"
 
 namespace zorv::linux_desktop {
@@ -142,6 +144,25 @@ TEST(AtspiBus, AnObjectOfABusThatWasStartedAgainIsGoneNotAnotherProcesss) {
   ASSERT_TRUE(hasName(bus.connection(), ":1.1"));
   const AtspiRef remembered = bus.object(":1.1", "/org/a11y/atspi/accessible/1");
   EXPECT_EQ(getRole(bus, remembered), kUnsupported);  // reached the peer
+  // An object named by an event of the peer is remembered the same way.
+  std::optional<AtspiRef> observed;
+  auto observer = std::make_unique<AtspiObserver>(
+      bus, bus.connection(), bus.object(":1.1", kRootPath), 1, false,
+      [](const port::ElementRef&, const std::string&, void*,
+         const std::optional<port::Dictionary>&) {},
+      [] { return std::nullopt; },
+      [&](const AtspiRef& ref) { return observed = ref, AtspiElement::object(ref); });
+  ASSERT_EQ(observer->addNotification(AtspiElement::application(1), "AXWindowCreated", nullptr), 0);
+  observer->addRunLoopSource();
+  GVariant* emitted = g_dbus_connection_call_sync(
+      bus.connection(), ":1.1", "/peer", "org.freedesktop.DBus.Mock", "EmitSignal",
+      g_variant_new("(sss@av)", "org.a11y.atspi.Event.Window", "Create", "",
+                    g_variant_new_array(G_VARIANT_TYPE_VARIANT, nullptr, 0)),
+      nullptr, G_DBUS_CALL_FLAGS_NONE, 2000, nullptr, nullptr);
+  ASSERT_TRUE(emitted);
+  g_variant_unref(emitted);
+  ASSERT_TRUE(zorv::testing::iterateUntil([&] { return observed.has_value(); }));
+  observer.reset();
 
   // The bus dies and is started again; the same unique name now belongs to
   // another process.
@@ -157,7 +178,7 @@ TEST(AtspiBus, AnObjectOfABusThatWasStartedAgainIsGoneNotAnotherProcesss) {
       zorv::testing::iterateUntil([&] { return hasName(bus.connection(), "org.zorv.Peer"); }));
   ASSERT_TRUE(hasName(bus.connection(), ":1.1"));
 
-  EXPECT_EQ(getRole(bus, remembered), kInvalidUIElement);
+  for (const auto& ref : {remembered, *observed}) EXPECT_EQ(getRole(bus, ref), kInvalidUIElement);
   EXPECT_NE(remembered, bus.object(":1.1", remembered.path));
   EXPECT_EQ(getRole(bus, bus.object(":1.1", remembered.path)), kUnsupported);
   // Well-known names mean the same on every connection.
