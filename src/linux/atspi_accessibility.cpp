@@ -142,17 +142,40 @@ AtspiAccessibility::~AtspiAccessibility() {
 }
 
 bool AtspiAccessibility::isProcessTrustedWithOptions(bool prompt) {
-  // Trusted while the accessibility bus answers: a connection that is still open
-  // counts, so the check costs nothing on every menu action.
-  const bool trusted = bus_.connect();
-  if (prompt && sessionBus_) {
-    g_dbus_connection_call(
-        sessionBus_, "org.a11y.Bus", "/org/a11y/bus", "org.freedesktop.DBus.Properties", "Set",
-        g_variant_new("(ssv)", "org.a11y.Status", "IsEnabled", g_variant_new_boolean(TRUE)),
-        nullptr, G_DBUS_CALL_FLAGS_NO_AUTO_START, kBusTimeoutMs, nullptr, nullptr, nullptr);
+  bool trusted = false;
+  if (prompt) {
+    // The start-up check: trusted when the accessibility bus answers, and
+    // toolkits are asked to turn their support on.
+    trusted = bus_.connect();
+    if (sessionBus_) {
+      g_dbus_connection_call(
+          sessionBus_, "org.a11y.Bus", "/org/a11y/bus", "org.freedesktop.DBus.Properties", "Set",
+          g_variant_new("(ssv)", "org.a11y.Status", "IsEnabled", g_variant_new_boolean(TRUE)),
+          nullptr, G_DBUS_CALL_FLAGS_NO_AUTO_START, kBusTimeoutMs, nullptr, nullptr, nullptr);
+    }
+  } else {
+    // Later checks only read. Accessibility switched off is a verdict; a bus
+    // that cannot be reached right now is the failure of the action that needs
+    // it, reported by that action.
+    trusted = sessionBus_ && !switchedOff();
   }
   if (!trusted && onUntrusted_) onUntrusted_();
   return trusted;
+}
+
+bool AtspiAccessibility::switchedOff() {
+  GVariant* reply = g_dbus_connection_call_sync(
+      sessionBus_, "org.a11y.Bus", "/org/a11y/bus", "org.freedesktop.DBus.Properties", "Get",
+      g_variant_new("(ss)", "org.a11y.Status", "IsEnabled"), G_VARIANT_TYPE("(v)"),
+      G_DBUS_CALL_FLAGS_NO_AUTO_START, kBusTimeoutMs, nullptr, nullptr);
+  if (!reply) return false;
+  GVariant* value = nullptr;
+  g_variant_get(reply, "(v)", &value);
+  const bool off =
+      g_variant_is_of_type(value, G_VARIANT_TYPE_BOOLEAN) && !g_variant_get_boolean(value);
+  g_variant_unref(value);
+  g_variant_unref(reply);
+  return off;
 }
 
 port::ElementRef AtspiAccessibility::createApplication(port::Pid pid) {

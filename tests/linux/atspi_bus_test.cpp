@@ -1,5 +1,6 @@
-// The accessibility bus connection across a restart of the bus: a restarted
-// bus hands out the same unique names again, to other processes.
+// The accessibility bus connection across a restart of the bus (a restarted
+// bus hands out the same unique names again, to other processes), and the
+// permission check against the bus and the accessibility switch.
 
 #include "linux/atspi/atspi_bus.h"
 
@@ -16,6 +17,7 @@
 
 #include "linux/atspi/atspi_element.h"
 #include "linux/atspi/atspi_observer.h"
+#include "linux/atspi_accessibility.h"
 #include "linux/private_bus.h"
 
 namespace zorv::linux_desktop {
@@ -27,8 +29,9 @@ constexpr port::StatusCode kInvalidUIElement = -25202;
 constexpr port::StatusCode kUnsupported = -25205;
 
 // org.a11y.Bus on the session bus, answering GetAddress with whatever address
-// the test sets. It runs in a thread of its own, since the connection under
-// test asks it synchronously from the test's thread.
+// the test sets, with the org.a11y.Status switch (unreadable when absent). It
+// runs in a thread of its own, since the connection under test asks it
+// synchronously from the test's thread.
 class AccessibilityBusLauncher {
  public:
   explicit AccessibilityBusLauncher(const PrivateBus& session) {
@@ -38,7 +41,9 @@ class AccessibilityBusLauncher {
       GDBusConnection* connection = session.connect();
       GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(
           "<node><interface name='org.a11y.Bus'><method name='GetAddress'>"
-          "<arg type='s' direction='out'/></method></interface></node>",
+          "<arg type='s' direction='out'/></method></interface>"
+          "<interface name='org.a11y.Status'>"
+          "<property name='IsEnabled' type='b' access='readwrite'/></interface></node>",
           nullptr);
       static const GDBusInterfaceVTable vtable = {
           [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GVariant*,
@@ -51,7 +56,27 @@ class AccessibilityBusLauncher {
           nullptr,
           nullptr,
           {}};
+      static const GDBusInterfaceVTable status = {
+          nullptr,
+          [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
+             GError** error, gpointer self) -> GVariant* {
+            auto* launcher = static_cast<AccessibilityBusLauncher*>(self);
+            std::lock_guard lock(launcher->mutex_);
+            if (launcher->enabled_) return g_variant_new_boolean(*launcher->enabled_);
+            g_set_error_literal(error, G_DBUS_ERROR, G_DBUS_ERROR_FAILED, "unreadable");
+            return nullptr;
+          },
+          [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
+             GVariant* value, GError**, gpointer self) -> gboolean {
+            auto* launcher = static_cast<AccessibilityBusLauncher*>(self);
+            std::lock_guard lock(launcher->mutex_);
+            launcher->enabled_ = g_variant_get_boolean(value);
+            return TRUE;
+          },
+          {}};
       g_dbus_connection_register_object(connection, "/org/a11y/bus", node->interfaces[0], &vtable,
+                                        this, nullptr, nullptr);
+      g_dbus_connection_register_object(connection, "/org/a11y/bus", node->interfaces[1], &status,
                                         this, nullptr, nullptr);
       g_dbus_node_info_unref(node);
       g_bus_own_name_on_connection(connection, "org.a11y.Bus", G_BUS_NAME_OWNER_FLAGS_NONE, nullptr,
@@ -75,12 +100,31 @@ class AccessibilityBusLauncher {
     std::lock_guard lock(mutex_);
     address_ = std::move(address);
   }
+  void setEnabled(std::optional<bool> enabled) {
+    std::lock_guard lock(mutex_);
+    enabled_ = enabled;
+  }
+  // As a client on `connection` sees it, after what that client sent before.
+  static std::optional<bool> enabled(GDBusConnection* connection) {
+    GVariant* reply = g_dbus_connection_call_sync(
+        connection, "org.a11y.Bus", "/org/a11y/bus", "org.freedesktop.DBus.Properties", "Get",
+        g_variant_new("(ss)", "org.a11y.Status", "IsEnabled"), G_VARIANT_TYPE("(v)"),
+        G_DBUS_CALL_FLAGS_NONE, 2000, nullptr, nullptr);
+    if (!reply) return std::nullopt;
+    GVariant* value = nullptr;
+    g_variant_get(reply, "(v)", &value);
+    const bool on = g_variant_get_boolean(value);
+    g_variant_unref(value);
+    g_variant_unref(reply);
+    return on;
+  }
 
  private:
   GMainContext* context_ = g_main_context_new();
   GMainLoop* loop_ = g_main_loop_new(context_, FALSE);
   std::mutex mutex_;
   std::string address_;
+  std::optional<bool> enabled_;
   std::thread thread_;
 };
 
@@ -185,6 +229,49 @@ TEST(AtspiBus, AnObjectOfABusThatWasStartedAgainIsGoneNotAnotherProcesss) {
   EXPECT_NE(getRole(bus, {"org.freedesktop.DBus", "/org/freedesktop/DBus"}), kInvalidUIElement);
   g_object_unref(sessionClient);
 }
+
+// The permission: the check at start-up (with the prompt) needs the bus and
+// turns accessibility on; a later one only reads, and says no only when
+// accessibility has been switched off, not when the bus is out of reach.
+struct PermissionCase {
+  const char* name;
+  bool prompt;
+  bool reachable;
+  std::optional<bool> enabled;  // none: unreadable
+  bool trusted;
+  std::optional<bool> enabledAfter;
+};
+
+class Permission : public ::testing::TestWithParam<PermissionCase> {};
+
+TEST_P(Permission, FollowsTheBusAndTheSwitch) {
+  const auto& c = GetParam();
+  PrivateBus session;
+  AccessibilityBusLauncher launcher(session);
+  PrivateBus accessibility;
+  launcher.setAddress(c.reachable ? accessibility.address() : "unix:path=/nonexistent/a11y");
+  launcher.setEnabled(c.enabled);
+  GDBusConnection* client = session.connect();
+  {
+    AtspiAccessibility ax(client, nullptr);
+    int untrusted = 0;
+    ax.setUntrustedHandler([&] { ++untrusted; });
+    EXPECT_EQ(ax.isProcessTrustedWithOptions(c.prompt), c.trusted);
+    EXPECT_EQ(untrusted, c.trusted ? 0 : 1);
+  }
+  EXPECT_EQ(AccessibilityBusLauncher::enabled(client), c.enabledAfter);
+  g_object_unref(client);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AtspiAccessibility, Permission,
+    ::testing::Values(PermissionCase{"AtStartUpTurnsItOn", true, true, false, true, true},
+                      PermissionCase{"AtStartUpWithoutABus", true, false, true, false, true},
+                      PermissionCase{"LaterWithoutABus", false, false, true, true, true},
+                      PermissionCase{"LaterUnreadable", false, false, std::nullopt, true,
+                                     std::nullopt},
+                      PermissionCase{"LaterSwitchedOff", false, true, false, false, false}),
+    [](const auto& test) { return std::string(test.param.name); });
 
 }  // namespace
 }  // namespace zorv::linux_desktop
