@@ -148,6 +148,7 @@ bool AtspiAccessibility::isProcessTrustedWithOptions(bool prompt) {
     // toolkits are asked to turn their support on.
     trusted = bus_.connect();
     if (sessionBus_) {
+      launcher_ = launcherName();
       g_dbus_connection_call(
           sessionBus_, "org.a11y.Bus", "/org/a11y/bus", "org.freedesktop.DBus.Properties", "Set",
           g_variant_new("(ssv)", "org.a11y.Status", "IsEnabled", g_variant_new_boolean(TRUE)),
@@ -163,9 +164,25 @@ bool AtspiAccessibility::isProcessTrustedWithOptions(bool prompt) {
   return trusted;
 }
 
-bool AtspiAccessibility::switchedOff() {
+std::string AtspiAccessibility::launcherName() {
   GVariant* reply = g_dbus_connection_call_sync(
-      sessionBus_, "org.a11y.Bus", "/org/a11y/bus", "org.freedesktop.DBus.Properties", "Get",
+      sessionBus_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+      "GetNameOwner", g_variant_new("(s)", "org.a11y.Bus"), G_VARIANT_TYPE("(s)"),
+      G_DBUS_CALL_FLAGS_NONE, kBusTimeoutMs, nullptr, nullptr);
+  if (!reply) return {};
+  const gchar* name = nullptr;
+  g_variant_get(reply, "(&s)", &name);
+  std::string owner = name;
+  g_variant_unref(reply);
+  return owner;
+}
+
+bool AtspiAccessibility::switchedOff() {
+  // Asked of the launcher that was switched on at start-up: one started since
+  // (the service was restarted) has its own default and never heard the helper.
+  if (launcher_.empty()) return false;
+  GVariant* reply = g_dbus_connection_call_sync(
+      sessionBus_, launcher_.c_str(), "/org/a11y/bus", "org.freedesktop.DBus.Properties", "Get",
       g_variant_new("(ss)", "org.a11y.Status", "IsEnabled"), G_VARIANT_TYPE("(v)"),
       G_DBUS_CALL_FLAGS_NO_AUTO_START, kBusTimeoutMs, nullptr, nullptr);
   if (!reply) return false;

@@ -3,12 +3,13 @@
 // maps to that bus: at start-up (the check with the prompt) the helper is
 // trusted when the session's accessibility bus answers and accepts a
 // connection; later checks take it away only when accessibility has been
-// switched off (org.a11y.Status.IsEnabled reads false).
+// switched off (org.a11y.Status.IsEnabled of the same launcher reads false).
 
 #include <gio/gio.h>
 
 #include <functional>
 #include <optional>
+#include <string>
 #include <variant>
 
 #include "linux/atspi/atspi_bus.h"
@@ -69,7 +70,9 @@ class AtspiAccessibility : public port::Accessibility {
   struct Object;
   // The object an element stands for, or the code a call on it fails with.
   std::variant<AtspiRef, port::StatusCode> resolve(const AtspiElement& element);
-  // org.a11y.Status.IsEnabled reads false.
+  // The unique name of the session's org.a11y.Bus, or empty.
+  std::string launcherName();
+  // org.a11y.Status.IsEnabled of the launcher seen at start-up reads false.
   bool switchedOff();
   int timeoutMs(const AtspiElement& element) const;
 
@@ -100,6 +103,7 @@ class AtspiAccessibility : public port::Accessibility {
   const X11Display* display_;
   AtspiBus bus_;
   std::function<void()> onUntrusted_;
+  std::string launcher_;  // org.a11y.Bus at the start-up check
 };
 
 }  // namespace zorv::linux_desktop

@@ -83,6 +83,7 @@ class AccessibilityBusLauncher {
                                    nullptr, nullptr, nullptr);
       ready.set_value();
       g_main_loop_run(loop_);
+      g_dbus_connection_close_sync(connection, nullptr, nullptr);  // gives up the name
       g_object_unref(connection);
       g_main_context_pop_thread_default(context_);
     });
@@ -230,47 +231,63 @@ TEST(AtspiBus, AnObjectOfABusThatWasStartedAgainIsGoneNotAnotherProcesss) {
   g_object_unref(sessionClient);
 }
 
-// The permission: the check at start-up (with the prompt) needs the bus and
-// turns accessibility on; a later one only reads, and says no only when
-// accessibility has been switched off, not when the bus is out of reach.
+// The permission: the check at start-up (with the prompt) switches
+// accessibility on; a later one only reads, and says no only when that same
+// launcher has been switched off since, not when the bus is out of reach or a
+// launcher started since has its own default.
 struct PermissionCase {
   const char* name;
-  bool prompt;
   bool reachable;
   std::optional<bool> enabled;  // none: unreadable
+  bool newLauncher;
   bool trusted;
-  std::optional<bool> enabledAfter;
 };
 
 class Permission : public ::testing::TestWithParam<PermissionCase> {};
 
-TEST_P(Permission, FollowsTheBusAndTheSwitch) {
+TEST_P(Permission, AfterStartUpOnlyASwitchedOffLauncherTakesItAway) {
   const auto& c = GetParam();
   PrivateBus session;
-  AccessibilityBusLauncher launcher(session);
-  PrivateBus accessibility;
-  launcher.setAddress(c.reachable ? accessibility.address() : "unix:path=/nonexistent/a11y");
-  launcher.setEnabled(c.enabled);
+  std::optional<AccessibilityBusLauncher> launcher(std::in_place, session);
+  std::optional<PrivateBus> accessibility(std::in_place);
+  launcher->setAddress(accessibility->address());
+  launcher->setEnabled(false);
   GDBusConnection* client = session.connect();
-  {
-    AtspiAccessibility ax(client, nullptr);
-    int untrusted = 0;
-    ax.setUntrustedHandler([&] { ++untrusted; });
-    EXPECT_EQ(ax.isProcessTrustedWithOptions(c.prompt), c.trusted);
-    EXPECT_EQ(untrusted, c.trusted ? 0 : 1);
+  AtspiAccessibility ax(client, nullptr);
+  int untrusted = 0;
+  ax.setUntrustedHandler([&] { ++untrusted; });
+  ASSERT_TRUE(ax.isProcessTrustedWithOptions(true));
+  ASSERT_EQ(AccessibilityBusLauncher::enabled(client), true);
+
+  if (!c.reachable) {
+    GDBusConnection* probe = accessibility->connect();
+    accessibility.reset();
+    launcher->setAddress("unix:path=/nonexistent/a11y");
+    ASSERT_TRUE(zorv::testing::iterateUntil([&] { return g_dbus_connection_is_closed(probe); }));
+    g_object_unref(probe);
   }
-  EXPECT_EQ(AccessibilityBusLauncher::enabled(client), c.enabledAfter);
+  if (c.newLauncher) {
+    launcher.reset();
+    launcher.emplace(session);
+    launcher->setAddress(accessibility->address());
+  }
+  launcher->setEnabled(c.enabled);
+  if (c.newLauncher) {
+    ASSERT_TRUE(zorv::testing::iterateUntil(
+        [&] { return AccessibilityBusLauncher::enabled(client).has_value(); }));
+  }
+  EXPECT_EQ(ax.isProcessTrustedWithOptions(false), c.trusted);
+  EXPECT_EQ(untrusted, c.trusted ? 0 : 1);
+  EXPECT_EQ(AccessibilityBusLauncher::enabled(client), c.enabled);  // not switched on again
   g_object_unref(client);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     AtspiAccessibility, Permission,
-    ::testing::Values(PermissionCase{"AtStartUpTurnsItOn", true, true, false, true, true},
-                      PermissionCase{"AtStartUpWithoutABus", true, false, true, false, true},
-                      PermissionCase{"LaterWithoutABus", false, false, true, true, true},
-                      PermissionCase{"LaterUnreadable", false, false, std::nullopt, true,
-                                     std::nullopt},
-                      PermissionCase{"LaterSwitchedOff", false, true, false, false, false}),
+    ::testing::Values(PermissionCase{"BusOutOfReach", false, true, false, true},
+                      PermissionCase{"SwitchUnreadable", false, std::nullopt, false, true},
+                      PermissionCase{"SwitchedOff", true, false, false, false},
+                      PermissionCase{"NewLauncherWithItsOwnDefault", true, false, true, true}),
     [](const auto& test) { return std::string(test.param.name); });
 
 }  // namespace
