@@ -36,7 +36,8 @@ void ActionExecutor::route(const HelperAction& action) {
 }
 
 bool ActionExecutor::checkPermission() {
-  if (platform_.accessibility.isProcessTrustedWithOptions(true)) return true;
+  // Only the start-up check asks the user; this one reads the state.
+  if (platform_.accessibility.isProcessTrustedWithOptions(false)) return true;
   platform_.systemLog.log("No accessibility API permission, exiting");
   platform_.application.terminate();
   return false;

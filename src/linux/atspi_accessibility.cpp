@@ -142,17 +142,57 @@ AtspiAccessibility::~AtspiAccessibility() {
 }
 
 bool AtspiAccessibility::isProcessTrustedWithOptions(bool prompt) {
-  // Trusted while the accessibility bus answers: a connection that is still open
-  // counts, so the check costs nothing on every menu action.
-  const bool trusted = bus_.connect();
-  if (prompt && sessionBus_) {
-    g_dbus_connection_call(
-        sessionBus_, "org.a11y.Bus", "/org/a11y/bus", "org.freedesktop.DBus.Properties", "Set",
-        g_variant_new("(ssv)", "org.a11y.Status", "IsEnabled", g_variant_new_boolean(TRUE)),
-        nullptr, G_DBUS_CALL_FLAGS_NO_AUTO_START, kBusTimeoutMs, nullptr, nullptr, nullptr);
+  bool trusted = false;
+  if (prompt) {
+    // The start-up check: trusted when the accessibility bus answers, and
+    // toolkits are asked to turn their support on.
+    trusted = bus_.connect();
+    if (sessionBus_) {
+      launcher_ = launcherName();
+      g_dbus_connection_call(
+          sessionBus_, "org.a11y.Bus", "/org/a11y/bus", "org.freedesktop.DBus.Properties", "Set",
+          g_variant_new("(ssv)", "org.a11y.Status", "IsEnabled", g_variant_new_boolean(TRUE)),
+          nullptr, G_DBUS_CALL_FLAGS_NO_AUTO_START, kBusTimeoutMs, nullptr, nullptr, nullptr);
+    }
+  } else {
+    // Later checks only read. Accessibility switched off is a verdict; a bus
+    // that cannot be reached right now is the failure of the action that needs
+    // it, reported by that action.
+    trusted = sessionBus_ && !switchedOff();
   }
   if (!trusted && onUntrusted_) onUntrusted_();
   return trusted;
+}
+
+std::string AtspiAccessibility::launcherName() {
+  GVariant* reply = g_dbus_connection_call_sync(
+      sessionBus_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+      "GetNameOwner", g_variant_new("(s)", "org.a11y.Bus"), G_VARIANT_TYPE("(s)"),
+      G_DBUS_CALL_FLAGS_NONE, kBusTimeoutMs, nullptr, nullptr);
+  if (!reply) return {};
+  const gchar* name = nullptr;
+  g_variant_get(reply, "(&s)", &name);
+  std::string owner = name;
+  g_variant_unref(reply);
+  return owner;
+}
+
+bool AtspiAccessibility::switchedOff() {
+  // Asked of the launcher that was switched on at start-up: one started since
+  // (the service was restarted) has its own default and never heard the helper.
+  if (launcher_.empty()) return false;
+  GVariant* reply = g_dbus_connection_call_sync(
+      sessionBus_, launcher_.c_str(), "/org/a11y/bus", "org.freedesktop.DBus.Properties", "Get",
+      g_variant_new("(ss)", "org.a11y.Status", "IsEnabled"), G_VARIANT_TYPE("(v)"),
+      G_DBUS_CALL_FLAGS_NO_AUTO_START, kBusTimeoutMs, nullptr, nullptr);
+  if (!reply) return false;
+  GVariant* value = nullptr;
+  g_variant_get(reply, "(v)", &value);
+  const bool off =
+      g_variant_is_of_type(value, G_VARIANT_TYPE_BOOLEAN) && !g_variant_get_boolean(value);
+  g_variant_unref(value);
+  g_variant_unref(reply);
+  return off;
 }
 
 port::ElementRef AtspiAccessibility::createApplication(port::Pid pid) {
@@ -659,7 +699,7 @@ port::AXResult<std::unique_ptr<port::AXObserver>> AtspiAccessibility::createObse
   if (!app) return {kInvalidUIElement, nullptr};
   const AtspiRef root = *app;
   auto observer = std::make_unique<AtspiObserver>(
-      bus_, bus_.connection(), root.bus, pid, withInfo, std::move(callback),
+      bus_, bus_.connection(), root, pid, withInfo, std::move(callback),
       [this, root]() -> std::optional<std::string> {
         auto window = activeWindow(root, kDefaultTimeoutMs);
         if (!window) return std::nullopt;

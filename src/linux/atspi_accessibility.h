@@ -1,12 +1,15 @@
 #pragma once
 // The accessibility interface on the AT-SPI accessibility bus. The permission
-// maps to that bus: the helper is trusted when the session's accessibility bus
-// answers and accepts a connection.
+// maps to that bus: at start-up (the check with the prompt) the helper is
+// trusted when the session's accessibility bus answers and accepts a
+// connection; later checks take it away only when accessibility has been
+// switched off (org.a11y.Status.IsEnabled of the same launcher reads false).
 
 #include <gio/gio.h>
 
 #include <functional>
 #include <optional>
+#include <string>
 #include <variant>
 
 #include "linux/atspi/atspi_bus.h"
@@ -29,7 +32,7 @@ class AtspiAccessibility : public port::Accessibility {
   void setUntrustedHandler(std::function<void()> handler) { onUntrusted_ = std::move(handler); }
 
   // With `prompt`, toolkits are asked to turn their accessibility support on
-  // (org.a11y.Status.IsEnabled = true).
+  // (org.a11y.Status.IsEnabled = true); without it nothing is changed.
   bool isProcessTrustedWithOptions(bool prompt) override;
 
   port::ElementRef createApplication(port::Pid pid) override;
@@ -67,6 +70,10 @@ class AtspiAccessibility : public port::Accessibility {
   struct Object;
   // The object an element stands for, or the code a call on it fails with.
   std::variant<AtspiRef, port::StatusCode> resolve(const AtspiElement& element);
+  // The unique name of the session's org.a11y.Bus, or empty.
+  std::string launcherName();
+  // org.a11y.Status.IsEnabled of the launcher seen at start-up reads false.
+  bool switchedOff();
   int timeoutMs(const AtspiElement& element) const;
 
   port::AXResult<port::Value> systemWideAttribute(const std::string& attribute, int timeout);
@@ -96,6 +103,7 @@ class AtspiAccessibility : public port::Accessibility {
   const X11Display* display_;
   AtspiBus bus_;
   std::function<void()> onUntrusted_;
+  std::string launcher_;  // org.a11y.Bus at the start-up check
 };
 
 }  // namespace zorv::linux_desktop

@@ -177,6 +177,39 @@ TEST(Faults, AnApplicationKilledWhileItsMenuBarIsReadIsReportedAndTheQueueGoesOn
   expectCleanStop(*helper);
 }
 
+// --- an application that stops answering ---------------------------------------
+
+TEST(Faults, AFrozenApplicationCostsOneTimeOutPerRequestAndAnswersOnceThawed) {
+  HeadlessDesktop desktop;
+  auto app = startApp(desktop, "Frozen");
+  auto helper = startHelper(desktop);
+  const auto before = helper->lines().size();
+  const auto notificationsBefore = notificationCalls(desktop).size();
+
+  ASSERT_EQ(::kill(app->pid(), SIGSTOP), 0);
+  const auto sent = Clock::now();
+  {
+    RequestSender sender(desktop.env());
+    sender.send(menuCommand("File -> Save"));
+    sender.send(R"({"simulateKeystroke":{"code":0}})");
+  }
+  // The keystroke waits only for the menuCommand, which gives up after one
+  // messaging time-out (6 s) however many calls its search would still make.
+  const bool next = helper->waitForLine("A key down simulated", 30s, Stream::out, before);
+  const auto waited = Clock::now() - sent;
+  ::kill(app->pid(), SIGCONT);
+  ASSERT_TRUE(next) << helper->transcript();
+  report("the request behind a menuCommand to a frozen application started after " +
+         std::to_string(seconds(waited)) + " s");
+  EXPECT_LT(waited, 7s);
+  EXPECT_THAT(summariesSince(desktop, notificationsBefore, 1), ElementsAre(kMenuUnavailable));
+
+  // Thawed, it answers the next request.
+  emitRequest(desktop.env(), menuCommand("File -> Open"));
+  EXPECT_TRUE(app->waitForLine("activated: File -> Open")) << helper->transcript();
+  expectCleanStop(*helper);
+}
+
 TEST(Faults, TheAccessibilityBusDyingFailsAccessibilityActionsOnlyAndTheHelperRecovers) {
   HeadlessDesktop desktop;
   auto app = startApp(desktop, "Big", {"--big-menu", std::to_string(kBigMenu)});

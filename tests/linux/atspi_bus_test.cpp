@@ -1,5 +1,6 @@
-// The accessibility bus connection across a restart of the bus: a restarted
-// bus hands out the same unique names again, to other processes.
+// The accessibility bus connection across a restart of the bus (a restarted
+// bus hands out the same unique names again, to other processes), and the
+// permission check against the bus and the accessibility switch.
 
 #include "linux/atspi/atspi_bus.h"
 
@@ -14,6 +15,9 @@
 #include <string>
 #include <thread>
 
+#include "linux/atspi/atspi_element.h"
+#include "linux/atspi/atspi_observer.h"
+#include "linux/atspi_accessibility.h"
 #include "linux/private_bus.h"
 
 namespace zorv::linux_desktop {
@@ -25,8 +29,9 @@ constexpr port::StatusCode kInvalidUIElement = -25202;
 constexpr port::StatusCode kUnsupported = -25205;
 
 // org.a11y.Bus on the session bus, answering GetAddress with whatever address
-// the test sets. It runs in a thread of its own, since the connection under
-// test asks it synchronously from the test's thread.
+// the test sets, with the org.a11y.Status switch (unreadable when absent). It
+// runs in a thread of its own, since the connection under test asks it
+// synchronously from the test's thread.
 class AccessibilityBusLauncher {
  public:
   explicit AccessibilityBusLauncher(const PrivateBus& session) {
@@ -36,7 +41,9 @@ class AccessibilityBusLauncher {
       GDBusConnection* connection = session.connect();
       GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(
           "<node><interface name='org.a11y.Bus'><method name='GetAddress'>"
-          "<arg type='s' direction='out'/></method></interface></node>",
+          "<arg type='s' direction='out'/></method></interface>"
+          "<interface name='org.a11y.Status'>"
+          "<property name='IsEnabled' type='b' access='readwrite'/></interface></node>",
           nullptr);
       static const GDBusInterfaceVTable vtable = {
           [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GVariant*,
@@ -49,13 +56,34 @@ class AccessibilityBusLauncher {
           nullptr,
           nullptr,
           {}};
+      static const GDBusInterfaceVTable status = {
+          nullptr,
+          [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
+             GError** error, gpointer self) -> GVariant* {
+            auto* launcher = static_cast<AccessibilityBusLauncher*>(self);
+            std::lock_guard lock(launcher->mutex_);
+            if (launcher->enabled_) return g_variant_new_boolean(*launcher->enabled_);
+            g_set_error_literal(error, G_DBUS_ERROR, G_DBUS_ERROR_FAILED, "unreadable");
+            return nullptr;
+          },
+          [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
+             GVariant* value, GError**, gpointer self) -> gboolean {
+            auto* launcher = static_cast<AccessibilityBusLauncher*>(self);
+            std::lock_guard lock(launcher->mutex_);
+            launcher->enabled_ = g_variant_get_boolean(value);
+            return TRUE;
+          },
+          {}};
       g_dbus_connection_register_object(connection, "/org/a11y/bus", node->interfaces[0], &vtable,
+                                        this, nullptr, nullptr);
+      g_dbus_connection_register_object(connection, "/org/a11y/bus", node->interfaces[1], &status,
                                         this, nullptr, nullptr);
       g_dbus_node_info_unref(node);
       g_bus_own_name_on_connection(connection, "org.a11y.Bus", G_BUS_NAME_OWNER_FLAGS_NONE, nullptr,
                                    nullptr, nullptr, nullptr);
       ready.set_value();
       g_main_loop_run(loop_);
+      g_dbus_connection_close_sync(connection, nullptr, nullptr);  // gives up the name
       g_object_unref(connection);
       g_main_context_pop_thread_default(context_);
     });
@@ -73,12 +101,31 @@ class AccessibilityBusLauncher {
     std::lock_guard lock(mutex_);
     address_ = std::move(address);
   }
+  void setEnabled(std::optional<bool> enabled) {
+    std::lock_guard lock(mutex_);
+    enabled_ = enabled;
+  }
+  // As a client on `connection` sees it, after what that client sent before.
+  static std::optional<bool> enabled(GDBusConnection* connection) {
+    GVariant* reply = g_dbus_connection_call_sync(
+        connection, "org.a11y.Bus", "/org/a11y/bus", "org.freedesktop.DBus.Properties", "Get",
+        g_variant_new("(ss)", "org.a11y.Status", "IsEnabled"), G_VARIANT_TYPE("(v)"),
+        G_DBUS_CALL_FLAGS_NONE, 2000, nullptr, nullptr);
+    if (!reply) return std::nullopt;
+    GVariant* value = nullptr;
+    g_variant_get(reply, "(v)", &value);
+    const bool on = g_variant_get_boolean(value);
+    g_variant_unref(value);
+    g_variant_unref(reply);
+    return on;
+  }
 
  private:
   GMainContext* context_ = g_main_context_new();
   GMainLoop* loop_ = g_main_loop_new(context_, FALSE);
   std::mutex mutex_;
   std::string address_;
+  std::optional<bool> enabled_;
   std::thread thread_;
 };
 
@@ -142,6 +189,25 @@ TEST(AtspiBus, AnObjectOfABusThatWasStartedAgainIsGoneNotAnotherProcesss) {
   ASSERT_TRUE(hasName(bus.connection(), ":1.1"));
   const AtspiRef remembered = bus.object(":1.1", "/org/a11y/atspi/accessible/1");
   EXPECT_EQ(getRole(bus, remembered), kUnsupported);  // reached the peer
+  // An object named by an event of the peer is remembered the same way.
+  std::optional<AtspiRef> observed;
+  auto observer = std::make_unique<AtspiObserver>(
+      bus, bus.connection(), bus.object(":1.1", kRootPath), 1, false,
+      [](const port::ElementRef&, const std::string&, void*,
+         const std::optional<port::Dictionary>&) {},
+      [] { return std::nullopt; },
+      [&](const AtspiRef& ref) { return observed = ref, AtspiElement::object(ref); });
+  ASSERT_EQ(observer->addNotification(AtspiElement::application(1), "AXWindowCreated", nullptr), 0);
+  observer->addRunLoopSource();
+  GVariant* emitted = g_dbus_connection_call_sync(
+      bus.connection(), ":1.1", "/peer", "org.freedesktop.DBus.Mock", "EmitSignal",
+      g_variant_new("(sss@av)", "org.a11y.atspi.Event.Window", "Create", "",
+                    g_variant_new_array(G_VARIANT_TYPE_VARIANT, nullptr, 0)),
+      nullptr, G_DBUS_CALL_FLAGS_NONE, 2000, nullptr, nullptr);
+  ASSERT_TRUE(emitted);
+  g_variant_unref(emitted);
+  ASSERT_TRUE(zorv::testing::iterateUntil([&] { return observed.has_value(); }));
+  observer.reset();
 
   // The bus dies and is started again; the same unique name now belongs to
   // another process.
@@ -157,13 +223,72 @@ TEST(AtspiBus, AnObjectOfABusThatWasStartedAgainIsGoneNotAnotherProcesss) {
       zorv::testing::iterateUntil([&] { return hasName(bus.connection(), "org.zorv.Peer"); }));
   ASSERT_TRUE(hasName(bus.connection(), ":1.1"));
 
-  EXPECT_EQ(getRole(bus, remembered), kInvalidUIElement);
+  for (const auto& ref : {remembered, *observed}) EXPECT_EQ(getRole(bus, ref), kInvalidUIElement);
   EXPECT_NE(remembered, bus.object(":1.1", remembered.path));
   EXPECT_EQ(getRole(bus, bus.object(":1.1", remembered.path)), kUnsupported);
   // Well-known names mean the same on every connection.
   EXPECT_NE(getRole(bus, {"org.freedesktop.DBus", "/org/freedesktop/DBus"}), kInvalidUIElement);
   g_object_unref(sessionClient);
 }
+
+// The permission: the check at start-up (with the prompt) switches
+// accessibility on; a later one only reads, and says no only when that same
+// launcher has been switched off since, not when the bus is out of reach or a
+// launcher started since has its own default.
+struct PermissionCase {
+  const char* name;
+  bool reachable;
+  std::optional<bool> enabled;  // none: unreadable
+  bool newLauncher;
+  bool trusted;
+};
+
+class Permission : public ::testing::TestWithParam<PermissionCase> {};
+
+TEST_P(Permission, AfterStartUpOnlyASwitchedOffLauncherTakesItAway) {
+  const auto& c = GetParam();
+  PrivateBus session;
+  std::optional<AccessibilityBusLauncher> launcher(std::in_place, session);
+  std::optional<PrivateBus> accessibility(std::in_place);
+  launcher->setAddress(accessibility->address());
+  launcher->setEnabled(false);
+  GDBusConnection* client = session.connect();
+  AtspiAccessibility ax(client, nullptr);
+  int untrusted = 0;
+  ax.setUntrustedHandler([&] { ++untrusted; });
+  ASSERT_TRUE(ax.isProcessTrustedWithOptions(true));
+  ASSERT_EQ(AccessibilityBusLauncher::enabled(client), true);
+
+  if (!c.reachable) {
+    GDBusConnection* probe = accessibility->connect();
+    accessibility.reset();
+    launcher->setAddress("unix:path=/nonexistent/a11y");
+    ASSERT_TRUE(zorv::testing::iterateUntil([&] { return g_dbus_connection_is_closed(probe); }));
+    g_object_unref(probe);
+  }
+  if (c.newLauncher) {
+    launcher.reset();
+    launcher.emplace(session);
+    launcher->setAddress(accessibility->address());
+  }
+  launcher->setEnabled(c.enabled);
+  if (c.newLauncher) {
+    ASSERT_TRUE(zorv::testing::iterateUntil(
+        [&] { return AccessibilityBusLauncher::enabled(client).has_value(); }));
+  }
+  EXPECT_EQ(ax.isProcessTrustedWithOptions(false), c.trusted);
+  EXPECT_EQ(untrusted, c.trusted ? 0 : 1);
+  EXPECT_EQ(AccessibilityBusLauncher::enabled(client), c.enabled);  // not switched on again
+  g_object_unref(client);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AtspiAccessibility, Permission,
+    ::testing::Values(PermissionCase{"BusOutOfReach", false, true, false, true},
+                      PermissionCase{"SwitchUnreadable", false, std::nullopt, false, true},
+                      PermissionCase{"SwitchedOff", true, false, false, false},
+                      PermissionCase{"NewLauncherWithItsOwnDefault", true, false, true, true}),
+    [](const auto& test) { return std::string(test.param.name); });
 
 }  // namespace
 }  // namespace zorv::linux_desktop

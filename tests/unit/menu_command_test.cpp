@@ -167,6 +167,9 @@ TEST_F(MenuCommand, WithoutPermissionTerminatesBeforeTouchingAnyMenu) {
   run(request("File -> Open"));
   EXPECT_THAT(desktop.log.withPrefix("log: "),
               ElementsAre("No accessibility API permission, exiting"));
+  // Only the check at launch asks the user for the permission.
+  EXPECT_THAT(desktop.log.withPrefix("AXIsProcessTrustedWithOptions prompt="),
+              ElementsAre("true", "false"));
   EXPECT_TRUE(desktop.application.terminated());
   EXPECT_EQ(desktop.accessibility.totalAttributeReads(), readsBefore);
   EXPECT_THAT(pressed(), IsEmpty());

@@ -43,12 +43,21 @@ port::StatusCode codeFor(const GError* error, port::StatusCode unsupported) {
   return kFailure;
 }
 
+// The call's own time-out ran out. Not NoReply: the bus sends that also when
+// the peer quits in the middle of a call.
+bool timedOut(const GError* error) {
+  return g_error_matches(error, G_IO_ERROR, G_IO_ERROR_TIMED_OUT) ||
+         g_error_matches(error, G_DBUS_ERROR, G_DBUS_ERROR_TIMEOUT) ||
+         g_error_matches(error, G_DBUS_ERROR, G_DBUS_ERROR_TIMED_OUT);
+}
+
 }  // namespace
 
 AtspiBus::AtspiBus(GDBusConnection* sessionBus)
     : sessionBus_(sessionBus ? G_DBUS_CONNECTION(g_object_ref(sessionBus)) : nullptr) {}
 
 AtspiBus::~AtspiBus() {
+  if (forgetSource_) g_source_remove(forgetSource_);
   if (bus_) g_object_unref(bus_);
   if (sessionBus_) g_object_unref(sessionBus_);
 }
@@ -60,6 +69,7 @@ bool AtspiBus::connect() {
     bus_ = nullptr;
     pids_.clear();
     registeredEvents_.clear();
+    unresponsive_.clear();
   }
   if (!sessionBus_) return false;
   GVariant* reply = g_dbus_connection_call_sync(
@@ -100,6 +110,10 @@ AtspiReply AtspiBus::call(const AtspiRef& ref, const char* interface, const char
     if (parameters) g_variant_unref(g_variant_ref_sink(parameters));
     return {kCannotComplete, nullptr};
   }
+  if (unresponsive_.contains(ref.bus)) {
+    if (parameters) g_variant_unref(g_variant_ref_sink(parameters));
+    return {kCannotComplete, nullptr};
+  }
   GError* error = nullptr;
   // Auto-start on: a registry that has died is activated again by the bus, as
   // for any AT-SPI client, and finds the applications still on the bus. An
@@ -109,10 +123,30 @@ AtspiReply AtspiBus::call(const AtspiRef& ref, const char* interface, const char
                                                 G_DBUS_CALL_FLAGS_NONE, timeoutMs, nullptr, &error);
   if (!reply) {
     const auto code = codeFor(error, unsupported);
+    if (timedOut(error)) markUnresponsive(ref.bus);
     g_error_free(error);
     return {code, nullptr};
   }
   return {0, VariantPtr(reply)};
+}
+
+void AtspiBus::markUnresponsive(const std::string& bus) {
+  unresponsive_.insert(bus);
+  if (forgetSource_) return;
+  // Calls block the main loop, so this runs only once the work that made them
+  // has returned to it; its priority puts it before the next queued request.
+  forgetSource_ = g_idle_add_full(
+      G_PRIORITY_HIGH,
+      [](gpointer self) {
+        static_cast<AtspiBus*>(self)->forgetUnresponsive();
+        return G_SOURCE_REMOVE;
+      },
+      this, nullptr);
+}
+
+void AtspiBus::forgetUnresponsive() {
+  forgetSource_ = 0;
+  unresponsive_.clear();
 }
 
 AtspiReply AtspiBus::property(const AtspiRef& ref, const char* interface, const char* name,

@@ -61,7 +61,11 @@ class AtspiBus {
   }
 
   // A call on `ref`. Unknown methods and interfaces give `unsupported`; an
-  // object of an earlier connection is an invalid element.
+  // object of an earlier connection is an invalid element. Once a call to a bus
+  // name has timed out, further calls to that name fail at once (CannotComplete)
+  // until the main loop has finished the work it is in (one queued request, or
+  // one event): a frozen application costs a request one time-out, not one per
+  // call, and answers the next request again once it is thawed.
   AtspiReply call(const AtspiRef& ref, const char* interface, const char* method,
                   GVariant* parameters, const GVariantType* replyType, int timeoutMs,
                   port::StatusCode unsupported);
@@ -78,11 +82,16 @@ class AtspiBus {
   GDBusConnection* connection() const { return bus_; }
 
  private:
+  void markUnresponsive(const std::string& bus);
+  void forgetUnresponsive();
+
   GDBusConnection* sessionBus_;
   GDBusConnection* bus_ = nullptr;
   std::uint64_t connections_ = 0;  // connections made so far; the current one's number
   std::map<std::string, port::Pid> pids_;
   std::set<std::string> registeredEvents_;
+  std::set<std::string> unresponsive_;
+  guint forgetSource_ = 0;  // the idle source that clears unresponsive_
 };
 
 }  // namespace zorv::linux_desktop

@@ -59,13 +59,13 @@ struct AtspiObserver::Registration {
   guint subscription = 0;
 };
 
-AtspiObserver::AtspiObserver(AtspiBus& bus, GDBusConnection* connection, std::string applicationBus,
+AtspiObserver::AtspiObserver(AtspiBus& bus, GDBusConnection* connection, AtspiRef application,
                              port::Pid pid, bool withInfo, port::AXObserverCallback callback,
                              std::function<std::optional<std::string>()> currentMainWindow,
                              std::function<port::ElementRef(const AtspiRef&)> elementFor)
     : bus_(bus),
       connection_(G_DBUS_CONNECTION(g_object_ref(connection))),
-      applicationBus_(std::move(applicationBus)),
+      application_(std::move(application)),
       pid_(pid),
       withInfo_(withInfo),
       callback_(std::move(callback)),
@@ -98,7 +98,7 @@ port::StatusCode AtspiObserver::addNotification(const port::ElementRef& element,
   if (target->kind() == AtspiElement::Kind::object) registration->path = target->ref().path;
   const std::string interface = std::string("org.a11y.atspi.Event.") + event->interface;
   registration->subscription = g_dbus_connection_signal_subscribe(
-      connection_, applicationBus_.c_str(), interface.c_str(), event->member, nullptr, nullptr,
+      connection_, application_.bus.c_str(), interface.c_str(), event->member, nullptr, nullptr,
       G_DBUS_SIGNAL_FLAGS_NONE,
       [](GDBusConnection*, const gchar*, const gchar* path, const gchar*, const gchar*,
          GVariant* parameters, gpointer data) {
@@ -140,7 +140,7 @@ void AtspiObserver::onEvent(Registration& registration, const std::string& path,
     if (lastMainWindow_ == path) return;
     lastMainWindow_ = path;
   }
-  const auto element = elementFor_({applicationBus_, path});
+  const auto element = elementFor_({application_.bus, path, application_.connection});
   std::optional<port::Dictionary> info;
   if (withInfo_) info = port::Dictionary{};
   callback_(element, registration.notification, registration.refcon, info);

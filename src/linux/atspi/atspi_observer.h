@@ -28,10 +28,12 @@ std::optional<AtspiEvent> atspiEventFor(const std::string& notification);
 
 class AtspiObserver : public port::AXObserver {
  public:
-  // `currentMainWindow` answers the path of the process's active window, so a
-  // repeated activation of the same window is not taken for a change.
-  AtspiObserver(AtspiBus& bus, GDBusConnection* connection, std::string applicationBus,
-                port::Pid pid, bool withInfo, port::AXObserverCallback callback,
+  // `application` is the process's root object; the objects its events name are
+  // of the same connection. `currentMainWindow` answers the path of the
+  // process's active window, so a repeated activation of the same window is not
+  // taken for a change.
+  AtspiObserver(AtspiBus& bus, GDBusConnection* connection, AtspiRef application, port::Pid pid,
+                bool withInfo, port::AXObserverCallback callback,
                 std::function<std::optional<std::string>()> currentMainWindow,
                 std::function<port::ElementRef(const AtspiRef&)> elementFor);
   ~AtspiObserver() override;
@@ -49,7 +51,7 @@ class AtspiObserver : public port::AXObserver {
 
   AtspiBus& bus_;
   GDBusConnection* connection_;
-  std::string applicationBus_;
+  AtspiRef application_;
   port::Pid pid_;
   bool withInfo_;
   port::AXObserverCallback callback_;
