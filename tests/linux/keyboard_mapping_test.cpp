@@ -215,6 +215,7 @@ std::string lockedGroupName(Display* display) {
 }
 
 struct LayoutChange {
+  const char* name;
   const char* layoutsAfter;  // the sources are read with "us,de" first
   const char* select;
   unsigned lockFirst;  // the group locked before the selection
@@ -248,10 +249,12 @@ TEST_P(SourcesAfterALayoutChange, SelectTheirOwnLayoutWhereverItIsNow) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, SourcesAfterALayoutChange,
-    ::testing::Values(LayoutChange{"de,us", "us", 0, port::kSuccess, "English (US)"},
-                      LayoutChange{"de,us", "de", 1, port::kSuccess, "German"},
+    ::testing::Values(LayoutChange{"usAfterReorder", "de,us", "us", 0, port::kSuccess,
+                                   "English (US)"},
+                      LayoutChange{"deAfterReorder", "de,us", "de", 1, port::kSuccess, "German"},
                       // us is gone: nothing is locked, whatever group 0 now is.
-                      LayoutChange{"fr,de", "us", 1, -50, "German"}));
+                      LayoutChange{"removedLayout", "fr,de", "us", 1, -50, "German"}),
+    [](const auto& testCase) { return std::string(testCase.param.name); });
 
 TEST(DeadKeyCharacter, OnlyDeadKeysHaveOne) {
   EXPECT_EQ(linux_desktop::deadKeyCharacter(XKB_KEY_dead_diaeresis), "\u00a8");

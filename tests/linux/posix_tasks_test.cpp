@@ -358,16 +358,16 @@ TEST(UserFiles, ANewFileIsOwnerOnlyAndLeavesNoTemporaryFile) {
 
 // Whatever has the name already (a file, a link, a folder) is refused as
 // existing and left as it was: never replaced, never followed.
-enum class Taken { file, link, folder };
-class UserFilesTakenName : public ::testing::TestWithParam<Taken> {};
+class UserFilesTakenName : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(UserFilesTakenName, IsRefusedAndLeftIntact) {
   ScratchDir dir;
   const auto victim = dir.file("victim", "keep me", fs::perms::owner_read | fs::perms::owner_write);
   const auto target = dir.path() / "message.txt";
-  if (GetParam() == Taken::file) fs::copy_file(victim, target);
-  if (GetParam() == Taken::link) fs::create_symlink(victim, target);
-  if (GetParam() == Taken::folder) fs::create_directory(target);
+  const std::string kind = GetParam();
+  if (kind == "file") fs::copy_file(victim, target);
+  if (kind == "link") fs::create_symlink(victim, target);
+  if (kind == "folder") fs::create_directory(target);
   const auto type = fs::symlink_status(target).type();
   UserFiles files;
   const auto error = files.writeNewFile(target.string(), "report");
@@ -376,14 +376,14 @@ TEST_P(UserFilesTakenName, IsRefusedAndLeftIntact) {
   EXPECT_THAT(error->localizedDescription, HasSubstr("“message.txt”"));
   EXPECT_EQ(fs::symlink_status(target).type(), type);
   EXPECT_EQ(contents(victim), "keep me");
-  if (GetParam() == Taken::file) {
+  if (kind == "file") {
     EXPECT_EQ(contents(target), "keep me");
   }
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 2) << "no temporary file";
 }
 
-INSTANTIATE_TEST_SUITE_P(Kinds, UserFilesTakenName,
-                         ::testing::Values(Taken::file, Taken::link, Taken::folder));
+INSTANTIATE_TEST_SUITE_P(Kinds, UserFilesTakenName, ::testing::Values("file", "link", "folder"),
+                         [](const auto& testCase) { return std::string(testCase.param); });
 
 TEST(UserFiles, OfWritesAtOnceToOneNameExactlyOneSucceeds) {
   ScratchDir dir;
