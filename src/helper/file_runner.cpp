@@ -36,8 +36,9 @@ std::string standardErrorReport(const std::vector<std::uint8_t>& standardError,
          "\nwith the arguments:\n" + support::listNotation(arguments);
 }
 
-std::string messageFileName(double secondsSince1970) {
-  return "message-generated-by-morvek-" + std::to_string(std::llround(secondsSince1970)) + ".0.txt";
+std::string messageFileName(double secondsSince1970, int number) {
+  return "message-generated-by-morvek-" + std::to_string(std::llround(secondsSince1970)) + ".0" +
+         (number > 1 ? "-" + std::to_string(number) : "") + ".txt";
 }
 
 std::optional<std::string> FileRunner::runExecutableFile(
@@ -112,13 +113,17 @@ void FileRunner::openMessageInTemporaryFile(const std::string& message) const {
 
 std::optional<std::string> FileRunner::writeMessageToTemporaryFile(
     const std::string& message) const {
-  const std::string path =
-      platform_.files.temporaryDirectory() + messageFileName(secondsSince1970());
-  if (auto error = platform_.files.writeAtomically(path, message)) {
+  const std::string directory = platform_.files.temporaryDirectory();
+  const double now = secondsSince1970();
+  for (int number = 1;; ++number) {
+    const std::string path = directory + messageFileName(now, number);
+    const auto error = platform_.files.writeNewFile(path, message);
+    if (!error) return fileURLWithPath(platform_.files, path, false);
+    // Another report of this second holds the name: never replace it.
+    if (port::isFileExistsError(*error) && number < kMessageFilesPerSecond) continue;
     platform_.standardOutput.writeLine(error->localizedDescription);
     return std::nullopt;
   }
-  return fileURLWithPath(platform_.files, path, false);
 }
 
 void FileRunner::terminateAfterTimeout(const std::shared_ptr<port::Task>& task,

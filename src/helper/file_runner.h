@@ -36,12 +36,16 @@ std::string standardErrorReport(const std::vector<std::uint8_t>& standardError,
                                 const std::string& path, const std::vector<std::string>& arguments);
 
 // "message-generated-by-morvek-" + the time rounded to whole seconds (halves
-// away from zero) + ".0.txt".
-std::string messageFileName(double secondsSince1970);
+// away from zero) + ".0.txt". Reports of one second share that stamp: the
+// `number`th name (from 2 on) has "-" + number before ".txt", so that no report
+// replaces another: "message-generated-by-morvek-1733412345.0-2.txt".
+std::string messageFileName(double secondsSince1970, int number = 1);
 
 class FileRunner {
  public:
   static constexpr std::chrono::seconds kRunTimeLimit{10};
+  // Message files of one second tried before the write is given up.
+  static constexpr int kMessageFilesPerSecond = 1000;
 
   FileRunner(port::Platform& platform, Reporter reporter)
       : platform_(platform), reporter_(reporter) {}
@@ -61,7 +65,8 @@ class FileRunner {
   void reportStandardError(const std::shared_ptr<port::Pipe>& pipe, const std::string& path,
                            const std::vector<std::string>& arguments, bool reportInFile) const;
   void openMessageInTemporaryFile(const std::string& message) const;
-  // The written file's URL, or absent (after printing why).
+  // Writes a new file under the first free name of this second and gives its
+  // URL, or absent (after printing why).
   std::optional<std::string> writeMessageToTemporaryFile(const std::string& message) const;
   // Terminates the task when it still exists after `limit`, with an alert. Holds
   // the task only weakly: a child that ended before causes nothing.

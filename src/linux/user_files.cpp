@@ -1,6 +1,7 @@
 #include "linux/user_files.h"
 
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -58,6 +59,11 @@ std::string randomSuffix() {
 }
 
 port::PlatformError saveError(int code, const std::string& name, const std::string& folder) {
+  if (code == EEXIST) {
+    return {port::kFileErrorDomain, port::kFileWriteFileExistsError,
+            "The file “" + name + "” couldn’t be saved in the folder “" + folder +
+                "” because a file with the same name already exists."};
+  }
   return {"NSPOSIXErrorDomain", code,
           "The file “" + name + "” couldn’t be saved in the folder “" + folder +
               "”: " + std::strerror(code) + "."};
@@ -129,8 +135,8 @@ bool UserFiles::fileExistsAtPath(const std::string& path, bool& isDirectory) {
   return true;
 }
 
-std::optional<port::PlatformError> UserFiles::writeAtomically(const std::string& path,
-                                                              const std::string& contents) {
+std::optional<port::PlatformError> UserFiles::writeNewFile(const std::string& path,
+                                                           const std::string& contents) {
   const auto slash = path.rfind('/');
   const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
   const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
@@ -149,7 +155,7 @@ std::optional<port::PlatformError> UserFiles::writeAtomically(const std::string&
                   O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0 && errno != EEXIST) return saveError(errno, name, folder);
   }
-  if (fd < 0) return saveError(EEXIST, name, folder);
+  if (fd < 0) return saveError(EAGAIN, name, folder);
   Descriptor file(fd);
   auto fail = [&](int code) {
     ::unlinkat(dir.get(), temporary.c_str(), 0);
@@ -168,8 +174,16 @@ std::optional<port::PlatformError> UserFiles::writeAtomically(const std::string&
   }
   if (::fsync(file.get()) != 0) return fail(errno);
   if (file.close() != 0) return fail(errno);
-  // rename replaces a link of that name itself, never what it points to.
-  if (::renameat(dir.get(), temporary.c_str(), dir.get(), name.c_str()) != 0) return fail(errno);
+  // Given its name only when nothing has it (a file, a link, a folder): the
+  // kernel checks and renames in one step, so of two writers one gets EEXIST.
+  if (::renameat2(dir.get(), temporary.c_str(), dir.get(), name.c_str(), RENAME_NOREPLACE) != 0) {
+    if (errno != EINVAL) return fail(errno);
+    // A file system without that rename: a hard link is just as exclusive.
+    if (::linkat(dir.get(), temporary.c_str(), dir.get(), name.c_str(), 0) != 0) {
+      return fail(errno);
+    }
+    ::unlinkat(dir.get(), temporary.c_str(), 0);
+  }
   ::fsync(dir.get());  // the new name survives a crash; a failure here changes nothing
   return std::nullopt;
 }

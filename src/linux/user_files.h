@@ -3,8 +3,9 @@
 // $XDG_RUNTIME_DIR/zorv-helper, else $TMPDIR (or /tmp)/zorv-helper-UID, each
 // created 0700 and used only when it is a real directory owned by the user that
 // nobody else may enter; when someone else holds that name, a fresh private
-// directory is made for the process. Atomic writes go to a new file in the same
-// directory (O_EXCL, O_NOFOLLOW, 0600), synced, then renamed over the target.
+// directory is made for the process. A new file is written under a temporary
+// name in the same directory (O_EXCL, O_NOFOLLOW, 0600), synced, then renamed to
+// its name only when nothing has that name (RENAME_NOREPLACE).
 
 #include <mutex>
 #include <optional>
@@ -19,8 +20,8 @@ class UserFiles : public port::Files {
   std::string temporaryDirectory() override;
   std::string currentDirectoryPath() override;
   bool fileExistsAtPath(const std::string& path, bool& isDirectory) override;
-  std::optional<port::PlatformError> writeAtomically(const std::string& path,
-                                                     const std::string& contents) override;
+  std::optional<port::PlatformError> writeNewFile(const std::string& path,
+                                                  const std::string& contents) override;
 
   // Makes `path` a directory only the user may use, or checks that it is one;
   // never follows a symbolic link. False when it is not (someone else's, a link,

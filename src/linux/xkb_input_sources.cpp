@@ -4,6 +4,8 @@
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <xkbcommon/xkbcommon-x11.h>
 
+#include <algorithm>
+
 namespace zorv::linux_desktop {
 namespace {
 
@@ -140,9 +142,18 @@ std::optional<port::PropertyValue> XkbTextInputSources::getInputSourceProperty(
 }
 
 port::StatusCode XkbTextInputSources::selectInputSource(const port::InputSourceRef& source) {
-  const auto* group = dynamic_cast<const XkbGroupSource*>(source.get());
-  if (!group || !display_) return kParamErr;
-  if (!XkbLockGroup(display_->get(), XkbUseCoreKbd, group->layout->group())) return kParamErr;
+  const auto* wanted = dynamic_cast<const XkbGroupSource*>(source.get());
+  if (!wanted || !wanted->id || !display_) return kParamErr;
+  // The layouts may have been reordered, or removed, since the source was read:
+  // find where its layout is now.
+  const auto groups = readGroups();
+  if (!groups) return kParamErr;
+  const auto& now = groups->sources;
+  const auto found = std::find_if(now.begin(), now.end(),
+                                  [&](const auto& group) { return group->id == wanted->id; });
+  if (found == now.end()) return kParamErr;
+  const auto group = static_cast<unsigned>(found - now.begin());
+  if (!XkbLockGroup(display_->get(), XkbUseCoreKbd, group)) return kParamErr;
   // Selected means selected when this returns, for this client's next keystroke
   // and for everyone else.
   XSync(display_->get(), False);

@@ -1,7 +1,8 @@
 #pragma once
 // Keyboard input sources on X: each layout group of the X server's keymap is one
 // source, named as setxkbmap names it ("us", "de(nodeadkeys)"); the current
-// source is the locked group, and selecting a source locks its group.
+// source is the locked group, and selecting a source locks the group that holds
+// its layout at that moment (layouts may have been reordered since it was read).
 
 #include <xcb/xcb.h>
 #include <xkbcommon/xkbcommon.h>
@@ -21,10 +22,13 @@ namespace zorv::linux_desktop {
 // a NUL): "us,de" with variants ",nodeadkeys" gives "us" and "de(nodeadkeys)".
 std::vector<std::string> inputSourceIDs(const std::string& rulesNames);
 
-// One group of the keymap that was current when the source was read.
+// One layout of the keymap that was current when the source was read. Its group
+// index is only where the layout was then: selecting goes by `id`.
 struct XkbGroupSource : port::InputSourceHandle {
   std::optional<std::string> id;  // absent when the rules name no layout for the group
   std::string name;               // the group's name in the keymap: "English (US)", "German"
+  // That keymap's group, kept with the keymap: it translates as the layout did
+  // when the source was read, whatever the server's keymap becomes.
   std::shared_ptr<const XkbLayout> layout;
 };
 
@@ -42,6 +46,9 @@ class XkbTextInputSources : public port::TextInputSources {
   std::vector<port::InputSourceRef> createInputSourceList(bool includeAllInstalled) override;
   std::optional<port::PropertyValue> getInputSourceProperty(
       const port::InputSourceRef& source, port::InputSourceProperty property) override;
+  // Locks the group whose identifier is the source's in the server's keymap
+  // now; -50 (nothing locked) when no group has it any more, or for a source
+  // without an identifier.
   port::StatusCode selectInputSource(const port::InputSourceRef& source) override;
 
   // There is no keyboard type on X; translations ignore it.

@@ -78,8 +78,7 @@ class NullFiles : public port::Files {
     isDirectory = false;
     return false;
   }
-  std::optional<port::PlatformError> writeAtomically(const std::string&,
-                                                     const std::string&) override {
+  std::optional<port::PlatformError> writeNewFile(const std::string&, const std::string&) override {
     return port::PlatformError{"zorv", kUnimplemented, "Files cannot be written here."};
   }
 };

@@ -64,10 +64,21 @@ class Files {
   // Whether something exists at `path`, and if so whether it is a directory
   // (symbolic links followed).
   virtual bool fileExistsAtPath(const std::string& path, bool& isDirectory) = 0;
-  // Writes a complete new file, readable and writable by the owner only, that
-  // replaces any file of the same name; readers see the old file or the new one.
-  virtual std::optional<PlatformError> writeAtomically(const std::string& path,
-                                                       const std::string& contents) = 0;
+  // Writes a complete new file, readable and writable by the owner only, under
+  // `path` only when nothing has that name: an existing file (or link, or
+  // folder) is never replaced, and of two writes at once to one name only one
+  // succeeds. A taken name fails with `isFileExistsError`; readers see no file
+  // or the complete one.
+  virtual std::optional<PlatformError> writeNewFile(const std::string& path,
+                                                    const std::string& contents) = 0;
 };
+
+// The error of a new-file write whose name is taken (the platform's "file
+// exists" error of its file-writing domain).
+inline constexpr const char* kFileErrorDomain = "NSCocoaErrorDomain";
+inline constexpr std::int64_t kFileWriteFileExistsError = 516;
+inline bool isFileExistsError(const PlatformError& error) {
+  return error.domain == kFileErrorDomain && error.code == kFileWriteFileExistsError;
+}
 
 }  // namespace zorv::port

@@ -77,11 +77,14 @@ bool MemoryFiles::fileExistsAtPath(const std::string& path, bool& isDirectory) {
   return isDirectory || files.contains(key);
 }
 
-std::optional<port::PlatformError> MemoryFiles::writeAtomically(const std::string& path,
-                                                                const std::string& contents) {
+std::optional<port::PlatformError> MemoryFiles::writeNewFile(const std::string& path,
+                                                             const std::string& contents) {
   log_.add("file: write " + path);
   if (writeError) return writeError;
-  files[path] = contents;
+  if (!files.emplace(path, contents).second) {
+    return port::PlatformError{port::kFileErrorDomain, port::kFileWriteFileExistsError,
+                               "The file exists."};
+  }
   return std::nullopt;
 }
 

@@ -108,8 +108,9 @@ class MemoryFiles : public port::Files {
   std::string temporaryDirectory() override { return "/tmp/memory-desktop/"; }
   std::string currentDirectoryPath() override { return currentDirectory; }
   bool fileExistsAtPath(const std::string& path, bool& isDirectory) override;
-  std::optional<port::PlatformError> writeAtomically(const std::string& path,
-                                                     const std::string& contents) override;
+  // Refuses a name in `files` with the file-exists error.
+  std::optional<port::PlatformError> writeNewFile(const std::string& path,
+                                                  const std::string& contents) override;
   std::map<std::string, std::string> files;
   std::set<std::string> directories;  // paths without a trailing separator
   std::string currentDirectory = "/home/user";

@@ -1,16 +1,24 @@
 // The keyboard mappings of the Linux backend: virtual key codes to evdev keys,
-// the translation of keys through an XKB keymap's groups, and the identifiers
-// of the groups.
+// the translation of keys through an XKB keymap's groups, the identifiers of the
+// groups, and selecting sources on a real X server whose layouts change.
 
 #include <gmock/gmock.h>
 #include <linux/input-event-codes.h>
+#include <signal.h>
+#include <sys/wait.h>
 
+#include <map>
+#include <optional>
 #include <set>
+#include <stdexcept>
 
 #include "helper/key_names.h"
 #include "linux/key_codes.h"
 #include "linux/xkb_input_sources.h"
 #include "linux/xkb_layout.h"
+
+// After the test framework: X11 defines None as a macro.
+#include <X11/XKBlib.h>
 
 namespace zorv::testing {
 namespace {
@@ -137,6 +145,116 @@ TEST_F(XkbTranslation, TextLongerThanTheBufferIsAnError) {
   EXPECT_EQ(translation.status, linux_desktop::kOutputBufferTooSmall);
   EXPECT_EQ(translation.text, u"");
 }
+
+// A private Xvfb for one test, the process's DISPLAY while it runs.
+class Xvfb {
+ public:
+  Xvfb() {
+    const gchar* argv[] = {"Xvfb",       "-displayfd", "1",   "-screen",  "0",
+                           "640x480x24", "-nolisten",  "tcp", "-noreset", nullptr};
+    gint out = -1;
+    if (!g_spawn_async_with_pipes(nullptr, const_cast<gchar**>(argv), nullptr,
+                                  GSpawnFlags(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD |
+                                              G_SPAWN_STDERR_TO_DEV_NULL),
+                                  nullptr, nullptr, &pid_, nullptr, &out, nullptr, nullptr)) {
+      throw std::runtime_error("cannot start Xvfb");
+    }
+    // It prints its display number once it accepts clients.
+    GIOChannel* channel = g_io_channel_unix_new(out);
+    g_io_channel_set_close_on_unref(channel, TRUE);
+    gchar* line = nullptr;
+    g_io_channel_read_line(channel, &line, nullptr, nullptr, nullptr);
+    g_io_channel_unref(channel);
+    if (!line) throw std::runtime_error("Xvfb printed no display");
+    display_ = ":" + std::string(g_strstrip(line));
+    g_free(line);
+    if (const char* previous = g_getenv("DISPLAY")) previous_ = previous;
+    g_setenv("DISPLAY", display_.c_str(), TRUE);
+  }
+  ~Xvfb() {
+    if (previous_) {
+      g_setenv("DISPLAY", previous_->c_str(), TRUE);
+    } else {
+      g_unsetenv("DISPLAY");
+    }
+    kill(pid_, SIGTERM);
+    waitpid(pid_, nullptr, 0);
+    g_spawn_close_pid(pid_);
+  }
+  Xvfb(const Xvfb&) = delete;
+  Xvfb& operator=(const Xvfb&) = delete;
+
+  void setLayouts(const std::string& layouts) const {
+    const gchar* argv[] = {"setxkbmap", "-display",      display_.c_str(),
+                           "-layout",   layouts.c_str(), nullptr};
+    gint status = -1;
+    ASSERT_TRUE(g_spawn_sync(nullptr, const_cast<gchar**>(argv), nullptr, G_SPAWN_SEARCH_PATH,
+                             nullptr, nullptr, nullptr, nullptr, &status, nullptr));
+    ASSERT_TRUE(g_spawn_check_wait_status(status, nullptr)) << layouts;
+  }
+
+ private:
+  GPid pid_ = 0;
+  std::string display_;
+  std::optional<std::string> previous_;
+};
+
+// The name of the server's locked group, read through a connection of its own.
+std::string lockedGroupName(Display* display) {
+  XkbStateRec state{};
+  XkbDescPtr keyboard = XkbAllocKeyboard();
+  std::string name = "?";
+  if (XkbGetState(display, XkbUseCoreKbd, &state) == Success &&
+      XkbGetNames(display, XkbGroupNamesMask, keyboard) == Success && keyboard->names) {
+    char* atom = XGetAtomName(display, keyboard->names->groups[state.locked_group]);
+    name = atom ? atom : "";
+    XFree(atom);
+  }
+  XkbFreeKeyboard(keyboard, 0, True);
+  return name;
+}
+
+struct LayoutChange {
+  const char* name;
+  const char* layoutsAfter;  // the sources are read with "us,de" first
+  const char* select;
+  unsigned lockFirst;  // the group locked before the selection
+  port::StatusCode status;
+  const char* lockedAfter;
+};
+
+class SourcesAfterALayoutChange : public ::testing::TestWithParam<LayoutChange> {};
+
+TEST_P(SourcesAfterALayoutChange, SelectTheirOwnLayoutWhereverItIsNow) {
+  const auto& c = GetParam();
+  Xvfb server;
+  server.setLayouts("us,de");
+  auto display = linux_desktop::X11Display::open();
+  ASSERT_TRUE(display);
+  linux_desktop::XkbTextInputSources sources(display.get());
+  std::map<std::string, port::InputSourceRef> byID;
+  for (const auto& source : sources.createInputSourceList(false)) {
+    const auto id =
+        sources.getInputSourceProperty(source, port::InputSourceProperty::inputSourceID);
+    byID[std::get<std::string>(id.value())] = source;
+  }
+  ASSERT_EQ(byID.size(), 2u);
+
+  server.setLayouts(c.layoutsAfter);
+  XkbLockGroup(display->get(), XkbUseCoreKbd, c.lockFirst);
+  XSync(display->get(), False);
+  EXPECT_EQ(sources.selectInputSource(byID.at(c.select)), c.status);
+  EXPECT_EQ(lockedGroupName(display->get()), c.lockedAfter);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SourcesAfterALayoutChange,
+    ::testing::Values(LayoutChange{"usAfterReorder", "de,us", "us", 0, port::kSuccess,
+                                   "English (US)"},
+                      LayoutChange{"deAfterReorder", "de,us", "de", 1, port::kSuccess, "German"},
+                      // us is gone: nothing is locked, whatever group 0 now is.
+                      LayoutChange{"removedLayout", "fr,de", "us", 1, -50, "German"}),
+    [](const auto& testCase) { return std::string(testCase.param.name); });
 
 TEST(DeadKeyCharacter, OnlyDeadKeysHaveOne) {
   EXPECT_EQ(linux_desktop::deadKeyCharacter(XKB_KEY_dead_diaeresis), "\u00a8");

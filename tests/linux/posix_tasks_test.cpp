@@ -1,6 +1,6 @@
 // Child processes and files on the real system: environment, arguments,
 // descriptors, output, termination, reaping, start failures; the private
-// temporary directory and atomic writes.
+// temporary directory and writes of new files that never replace one.
 
 #include <gmock/gmock.h>
 
@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -319,7 +320,7 @@ TEST(UserFiles, APlantedLinkOrSomeoneElsesFolderIsNeverUsed) {
   EXPECT_TRUE(dir.starts_with((tmp.path() / "zorv-helper-").string())) << dir;
   EXPECT_EQ(permissions(dir), fs::perms::owner_all);
   EXPECT_FALSE(fs::is_symlink(fs::path(dir).parent_path()));
-  ASSERT_FALSE(files.writeAtomically(dir + "m.txt", "x"));
+  ASSERT_FALSE(files.writeNewFile(dir + "m.txt", "x"));
   EXPECT_TRUE(fs::is_empty(elsewhere));
   EXPECT_EQ(files.temporaryDirectory(), dir) << "one fallback per process";
 
@@ -333,41 +334,82 @@ TEST(UserFiles, APlantedLinkOrSomeoneElsesFolderIsNeverUsed) {
   }
 }
 
-TEST(UserFiles, AnAtomicWriteReplacesTheFileWithAnOwnerOnlyOne) {
+std::string contents(const fs::path& path) {
+  std::ifstream in(path);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+TEST(UserFiles, ANewFileIsOwnerOnlyAndLeavesNoTemporaryFile) {
   ScratchDir dir;
   UserFiles files;
   const auto target = dir.path() / "message.txt";
   const mode_t oldMask = ::umask(0);
-  const auto first = files.writeAtomically(target.string(), "first");
-  const auto second = files.writeAtomically(target.string(), "second \xC3\xA9");
+  const auto error = files.writeNewFile(target.string(), "report \xC3\xA9");
   ::umask(oldMask);
-  ASSERT_FALSE(first);
-  ASSERT_FALSE(second);
-  std::ifstream in(target);
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "second \xC3\xA9");
+  ASSERT_FALSE(error);
+  EXPECT_EQ(contents(target), "report \xC3\xA9");
   EXPECT_EQ(permissions(target), fs::perms::owner_read | fs::perms::owner_write);
   std::vector<std::string> names;
   for (const auto& entry : fs::directory_iterator(dir.path())) {
     names.push_back(entry.path().filename());
   }
-  EXPECT_THAT(names, ElementsAre("message.txt")) << "no temporary file is left";
+  EXPECT_THAT(names, ElementsAre("message.txt"));
 }
 
-TEST(UserFiles, ALinkAtTheTargetIsReplacedNotFollowed) {
+// Whatever has the name already (a file, a link, a folder) is refused as
+// existing and left as it was: never replaced, never followed.
+class UserFilesTakenName : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(UserFilesTakenName, IsRefusedAndLeftIntact) {
   ScratchDir dir;
   const auto victim = dir.file("victim", "keep me", fs::perms::owner_read | fs::perms::owner_write);
   const auto target = dir.path() / "message.txt";
-  fs::create_symlink(victim, target);
+  const std::string kind = GetParam();
+  if (kind == "file") fs::copy_file(victim, target);
+  if (kind == "link") fs::create_symlink(victim, target);
+  if (kind == "folder") fs::create_directory(target);
+  const auto type = fs::symlink_status(target).type();
   UserFiles files;
-  ASSERT_FALSE(files.writeAtomically(target.string(), "report"));
-  EXPECT_FALSE(fs::is_symlink(target));
-  std::ifstream in(victim);
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "keep me");
+  const auto error = files.writeNewFile(target.string(), "report");
+  ASSERT_TRUE(error);
+  EXPECT_TRUE(port::isFileExistsError(*error)) << error->localizedDescription;
+  EXPECT_THAT(error->localizedDescription, HasSubstr("“message.txt”"));
+  EXPECT_EQ(fs::symlink_status(target).type(), type);
+  EXPECT_EQ(contents(victim), "keep me");
+  if (kind == "file") {
+    EXPECT_EQ(contents(target), "keep me");
+  }
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 2) << "no temporary file";
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, UserFilesTakenName, ::testing::Values("file", "link", "folder"),
+                         [](const auto& testCase) { return std::string(testCase.param); });
+
+TEST(UserFiles, OfWritesAtOnceToOneNameExactlyOneSucceeds) {
+  ScratchDir dir;
+  UserFiles files;
+  const auto target = (dir.path() / "message.txt").string();
+  std::atomic<bool> go{false};
+  std::atomic<int> written{0}, refused{0};
+  std::vector<std::thread> writers;
+  for (int i = 0; i < 8; ++i) {
+    writers.emplace_back([&, i] {
+      while (!go) std::this_thread::yield();
+      const auto error = files.writeNewFile(target, "writer " + std::to_string(i));
+      if (!error) ++written;
+      if (error && port::isFileExistsError(*error)) ++refused;
+    });
+  }
+  go = true;
+  for (auto& writer : writers) writer.join();
+  EXPECT_EQ(written, 1);
+  EXPECT_EQ(refused, 7);
+  EXPECT_THAT(contents(target), ::testing::StartsWith("writer "));
 }
 
 TEST(UserFiles, AWriteThatFailsSaysWhichFileAndWhy) {
   UserFiles files;
-  const auto error = files.writeAtomically("/nonexistent-zorv/dir/message.txt", "x");
+  const auto error = files.writeNewFile("/nonexistent-zorv/dir/message.txt", "x");
   ASSERT_TRUE(error);
   EXPECT_THAT(error->localizedDescription, HasSubstr("message.txt"));
   EXPECT_THAT(error->localizedDescription, HasSubstr("No such file or directory"));

@@ -83,19 +83,22 @@ TEST(StandardErrorReport, TextThatIsNotUTF8IsReplacedByOneLine) {
             "arguments:\n[]");
 }
 
-TEST(MessageFileName, IsTheTimeRoundedHalfAwayFromZeroWithPointZero) {
+TEST(MessageFileName, IsTheTimeRoundedHalfAwayFromZeroWithPointZeroThenTheNumber) {
   struct Case {
     double seconds;
+    int number;
     const char* name;
   };
   for (const auto& c : std::vector<Case>{
-           {1733412345.4, "message-generated-by-morvek-1733412345.0.txt"},
-           {1733412345.5, "message-generated-by-morvek-1733412346.0.txt"},
-           {1733412345.0, "message-generated-by-morvek-1733412345.0.txt"},
-           {1733412344.5, "message-generated-by-morvek-1733412345.0.txt"},  // not to even
-           {1733412345.999, "message-generated-by-morvek-1733412346.0.txt"},
+           {1733412345.4, 1, "message-generated-by-morvek-1733412345.0.txt"},
+           {1733412345.5, 1, "message-generated-by-morvek-1733412346.0.txt"},
+           {1733412345.0, 1, "message-generated-by-morvek-1733412345.0.txt"},
+           {1733412344.5, 1, "message-generated-by-morvek-1733412345.0.txt"},  // not to even
+           {1733412345.999, 1, "message-generated-by-morvek-1733412346.0.txt"},
+           {1733412345.4, 2, "message-generated-by-morvek-1733412345.0-2.txt"},
+           {1733412345.5, 17, "message-generated-by-morvek-1733412346.0-17.txt"},
        }) {
-    EXPECT_EQ(helper::messageFileName(c.seconds), c.name) << std::fixed << c.seconds;
+    EXPECT_EQ(helper::messageFileName(c.seconds, c.number), c.name) << std::fixed << c.seconds;
   }
 }
 
@@ -176,6 +179,41 @@ TEST_F(ExecuteFile, StandardErrorIsWrittenToAMessageFileThatTheDefaultApplicatio
   EXPECT_THAT(notificationTitles(), IsEmpty());
 }
 
+// Reports of one second never replace each other: each takes the first free
+// name of its second, and that file is the one opened.
+class MessageFilesOfOneSecond : public ExecuteFile, public ::testing::WithParamInterface<int> {};
+
+TEST_P(MessageFilesOfOneSecond, TakeTheFirstFreeNameAndLeaveTheOthers) {
+  const int taken = GetParam();
+  desktop.tasks.writesToStandardError = "oops";
+  // The report is stamped with this second or the next: names taken in both.
+  const double start = now();
+  for (const double second : {start, start + 1}) {
+    for (int number = 1; number <= taken; ++number) {
+      desktop.files
+          .files[desktop.files.temporaryDirectory() + helper::messageFileName(second, number)] =
+          "earlier";
+    }
+  }
+  const auto before = desktop.files.files;
+  run(executeFileRequest("/opt/tool", std::nullopt));
+
+  ASSERT_EQ(desktop.files.files.size(), before.size() + 1);
+  std::string added;
+  for (const auto& [path, contents] : desktop.files.files) {
+    if (!before.contains(path)) {
+      added = path;
+    } else {
+      EXPECT_EQ(contents, "earlier") << path;
+    }
+  }
+  EXPECT_TRUE(added.ends_with(".0-" + std::to_string(taken + 1) + ".txt")) << added;
+  ASSERT_EQ(desktop.workspace.openRequests.size(), 1u);
+  EXPECT_THAT(desktop.workspace.openRequests[0].urls, ElementsAre("file://" + added));
+}
+
+INSTANTIATE_TEST_SUITE_P(Taken, MessageFilesOfOneSecond, ::testing::Values(1, 3));
+
 TEST_F(ExecuteFile, AChildThatWritesOnlyToStandardOutputCausesNothing) {
   desktop.tasks.writesToStandardOutput = "all is well";
   run(executeFileRequest("/opt/tool", std::nullopt));
@@ -185,12 +223,25 @@ TEST_F(ExecuteFile, AChildThatWritesOnlyToStandardOutputCausesNothing) {
 }
 
 TEST_F(ExecuteFile, AFileThatCannotBeWrittenPrintsWhyAndOpensNothing) {
-  desktop.tasks.writesToStandardError = "oops";
-  desktop.files.writeError = port::PlatformError{"NSPOSIXErrorDomain", 28, "No space left."};
-  run(executeFileRequest("/opt/tool", std::nullopt));
-  EXPECT_THAT(printed(),
-              ElementsAre("in helper", "launching /opt/tool with arguments []", "launched",
-                          "No space left.", "failed to write message in temporary file"));
+  struct Case {
+    port::PlatformError error;
+    std::size_t writes;  // every name of the second is tried for a taken one
+  };
+  for (const auto& c :
+       std::vector<Case>{{{"NSPOSIXErrorDomain", 28, "No space left."}, 1},
+                         {{port::kFileErrorDomain, port::kFileWriteFileExistsError, "It exists."},
+                          helper::FileRunner::kMessageFilesPerSecond}}) {
+    desktop.log.clear();
+    desktop.console.lines.clear();
+    desktop.tasks.writesToStandardError = "oops";
+    desktop.files.writeError = c.error;
+    run(executeFileRequest("/opt/tool", std::nullopt));
+    EXPECT_EQ(desktop.log.withPrefix("file: write").size(), c.writes);
+    EXPECT_THAT(
+        desktop.console.lines,
+        ElementsAre("in helper", "launching /opt/tool with arguments []", "launched",
+                    c.error.localizedDescription, "failed to write message in temporary file"));
+  }
   EXPECT_THAT(desktop.workspace.openRequests, IsEmpty());
   EXPECT_THAT(desktop.alerts.shown, IsEmpty());
   EXPECT_THAT(notificationTitles(), IsEmpty());
