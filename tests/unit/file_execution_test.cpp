@@ -144,15 +144,6 @@ TEST_F(ExecuteFile, StartsInTheBackgroundWithNoEnvironmentAndPrintsTwoLines) {
   EXPECT_THAT(desktop.log.withPrefix("task: wait"), IsEmpty());
 }
 
-TEST_F(ExecuteFile, WithoutArgumentsTextTheListIsEmpty) {
-  for (const auto& text : std::vector<std::optional<std::string>>{std::nullopt, "", " \n "}) {
-    desktop.console.lines.clear();
-    run(executeFileRequest("/opt/tool", text));
-    EXPECT_THAT(desktop.console.lines,
-                ElementsAre("in helper", "launching /opt/tool with arguments []", "launched"));
-  }
-}
-
 TEST_F(ExecuteFile, StandardErrorIsWrittenToAMessageFileThatTheDefaultApplicationOpens) {
   desktop.tasks.writesToStandardError = "oops";
   const double before = now();
