@@ -52,7 +52,6 @@ class MemoryAccessibility::Observer : public port::AXObserver {
 
   port::StatusCode addNotification(const port::ElementRef& element, const std::string& notification,
                                    void* refcon) override {
-    owner_.log_.add("AXObserverAddNotification " + notification + " " + element->description());
     auto forced = owner_.addNotificationResults.find(notification);
     if (forced != owner_.addNotificationResults.end()) return forced->second;
     for (const auto& r : registrations_) {
@@ -65,7 +64,6 @@ class MemoryAccessibility::Observer : public port::AXObserver {
   }
   port::StatusCode removeNotification(const port::ElementRef& element,
                                       const std::string& notification) override {
-    owner_.log_.add("AXObserverRemoveNotification " + notification + " " + element->description());
     auto it = std::find_if(registrations_.begin(), registrations_.end(), [&](const auto& r) {
       return r.notification == notification && port::sameElement(r.element, element);
     });
@@ -177,7 +175,6 @@ port::AXResult<std::vector<std::string>> MemoryAccessibility::copyAttributeNames
 port::AXResult<port::Value> MemoryAccessibility::copyAttributeValue(const port::ElementRef& element,
                                                                     const std::string& attribute) {
   auto n = node(element);
-  ++n->attributeReads;
   ++totalReads_;
   if (n->allCallsFail) return {*n->allCallsFail, {}};
   if (auto e = n->readErrors.find(attribute); e != n->readErrors.end()) return {e->second, {}};
@@ -297,10 +294,8 @@ port::AXResult<port::Pid> MemoryAccessibility::getPid(const port::ElementRef& el
   return {port::kSuccess, n->pid};
 }
 
-port::StatusCode MemoryAccessibility::setMessagingTimeout(const port::ElementRef& element,
-                                                          float seconds) {
+port::StatusCode MemoryAccessibility::setMessagingTimeout(const port::ElementRef& element, float) {
   auto n = node(element);
-  log_.add("AXUIElementSetMessagingTimeout " + std::to_string(seconds));
   return n->allCallsFail.value_or(port::kSuccess);
 }
 
@@ -313,8 +308,6 @@ port::AXResult<port::ElementRef> MemoryAccessibility::copyElementAtPosition(
 
 port::AXResult<std::unique_ptr<port::AXObserver>> MemoryAccessibility::createObserver(
     port::Pid pid, bool withInfo, port::AXObserverCallback callback) {
-  log_.add("AXObserverCreate pid=" + std::to_string(pid) + (withInfo ? " withInfo" : ""));
-  if (createObserverResult) return {*createObserverResult, nullptr};
   return {port::kSuccess, std::make_unique<Observer>(*this, pid, withInfo, std::move(callback))};
 }
 

@@ -39,7 +39,6 @@ struct AXNode {
   std::vector<std::string> performed;  // actions performed on this element
   // Every call on a node with a code here fails with it (a vanished element, say).
   std::optional<port::StatusCode> allCallsFail;
-  int attributeReads = 0;
 };
 
 class MemoryAccessibility : public port::Accessibility {
@@ -66,7 +65,6 @@ class MemoryAccessibility : public port::Accessibility {
   void postNotification(const std::shared_ptr<AXNode>& element, const std::string& notification,
                         std::optional<port::Dictionary> info = std::nullopt);
   std::map<std::string, port::StatusCode> addNotificationResults;  // forced results by name
-  std::optional<port::StatusCode> createObserverResult;            // forced failure
   // Delivers any notification name to every registration of the element.
   bool deliverEveryName = false;
 
