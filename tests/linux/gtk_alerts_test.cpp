@@ -8,6 +8,9 @@
 
 #include <filesystem>
 #include <fstream>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace zorv::linux_desktop {
 namespace {
@@ -59,9 +62,25 @@ TEST(GtkAlerts, ABrokenModuleIsReportedOnceAndPassedOver) {
   EXPECT_THAT(printed, HasSubstr("alert: Unrecognized action"));
 }
 
+// Takes the display away for one test and gives it back.
+class NoDisplay {
+ public:
+  NoDisplay() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+      if (const char* value = g_getenv(name)) saved_.emplace_back(name, value);
+      g_unsetenv(name);
+    }
+  }
+  ~NoDisplay() {
+    for (const auto& [name, value] : saved_) g_setenv(name, value.c_str(), TRUE);
+  }
+
+ private:
+  std::vector<std::pair<const char*, std::string>> saved_;
+};
+
 TEST(GtkAlerts, WithoutADisplayTheModuleLoadsAndTheTextsGoToStandardError) {
-  g_unsetenv("DISPLAY");
-  g_unsetenv("WAYLAND_DISPLAY");
+  NoDisplay noDisplay;
   GtkAlerts alerts({ZORV_TEST_ALERTS_MODULE_DIR});
   testing::internal::CaptureStderr();
   EXPECT_EQ(alerts.runModal(kAlert), -1);
