@@ -235,49 +235,6 @@ port::StatusCode MemoryAccessibility::setAttributeValue(const port::ElementRef& 
   return port::kSuccess;
 }
 
-port::AXResult<port::Array> MemoryAccessibility::copyMultipleAttributeValues(
-    const port::ElementRef& element, const std::vector<std::string>& attributes, std::uint32_t) {
-  auto n = node(element);
-  if (n->allCallsFail) return {*n->allCallsFail, {}};
-  port::Array out;
-  for (const auto& name : attributes) {
-    auto value = copyAttributeValue(element, name);
-    out.push_back(value.ok() ? value.value : port::Value(port::ErrorValue{value.code}));
-  }
-  return {port::kSuccess, out};
-}
-
-port::AXResult<std::vector<std::string>> MemoryAccessibility::copyParameterizedAttributeNames(
-    const port::ElementRef& element) {
-  auto n = node(element);
-  if (n->allCallsFail) return {*n->allCallsFail, {}};
-  return {port::kSuccess, {}};
-}
-
-port::AXResult<port::Value> MemoryAccessibility::copyParameterizedAttributeValue(
-    const port::ElementRef& element, const std::string&, const port::Value&) {
-  auto n = node(element);
-  if (n->allCallsFail) return {*n->allCallsFail, {}};
-  return {-25213, {}};  // ParameterizedAttributeUnsupported
-}
-
-port::AXResult<std::vector<std::string>> MemoryAccessibility::copyActionNames(
-    const port::ElementRef& element) {
-  auto n = node(element);
-  if (n->allCallsFail) return {*n->allCallsFail, {}};
-  std::vector<std::string> names;
-  for (const auto& [name, result] : n->actionResults) names.push_back(name);
-  return {port::kSuccess, names};
-}
-
-port::AXResult<std::string> MemoryAccessibility::copyActionDescription(
-    const port::ElementRef& element, const std::string& action) {
-  auto n = node(element);
-  if (n->allCallsFail) return {*n->allCallsFail, {}};
-  if (!n->actionResults.contains(action)) return {kAXErrorActionUnsupported, {}};
-  return {port::kSuccess, action == "AXPress" ? "press" : action};
-}
-
 port::StatusCode MemoryAccessibility::performAction(const port::ElementRef& element,
                                                     const std::string& action) {
   auto n = node(element);
@@ -292,18 +249,6 @@ port::AXResult<port::Pid> MemoryAccessibility::getPid(const port::ElementRef& el
   auto n = node(element);
   if (n->allCallsFail) return {*n->allCallsFail, -1};
   return {port::kSuccess, n->pid};
-}
-
-port::StatusCode MemoryAccessibility::setMessagingTimeout(const port::ElementRef& element, float) {
-  auto n = node(element);
-  return n->allCallsFail.value_or(port::kSuccess);
-}
-
-port::AXResult<port::ElementRef> MemoryAccessibility::copyElementAtPosition(
-    const port::ElementRef& element, float, float) {
-  auto n = node(element);
-  if (n->allCallsFail) return {*n->allCallsFail, nullptr};
-  return {kAXErrorNoValue, nullptr};
 }
 
 port::AXResult<std::unique_ptr<port::AXObserver>> MemoryAccessibility::createObserver(
