@@ -24,24 +24,6 @@ constexpr port::FourCharCode kPsn = port::fourCharCode("psn ");
 constexpr port::FourCharCode kAevt = port::fourCharCode("aevt");
 constexpr port::FourCharCode kSlep = port::fourCharCode("slep");
 
-class ScopedSystemBus {
- public:
-  explicit ScopedSystemBus(const std::string& address) {
-    if (const char* old = std::getenv("DBUS_SYSTEM_BUS_ADDRESS")) old_ = old;
-    ::setenv("DBUS_SYSTEM_BUS_ADDRESS", address.c_str(), 1);
-  }
-  ~ScopedSystemBus() {
-    if (old_) {
-      ::setenv("DBUS_SYSTEM_BUS_ADDRESS", old_->c_str(), 1);
-    } else {
-      ::unsetenv("DBUS_SYSTEM_BUS_ADDRESS");
-    }
-  }
-
- private:
-  std::optional<std::string> old_;
-};
-
 // Builds the event and sends it; the status of the send. Disposes everything.
 port::StatusCode send(LogindAppleEvents& events, port::FourCharCode eventID,
                       const std::vector<std::uint8_t>& target = kSystemProcess) {
@@ -75,7 +57,7 @@ TEST(LogindAppleEvents, DescriptorsLiveUntilDisposedAndCallsNeedLiveOnes) {
 }
 
 TEST(LogindAppleEvents, OnlyTheSystemProcessAndItsSleepEventAreReachable) {
-  ScopedSystemBus bus("unix:path=/nonexistent/zorv-test-socket");
+  ScopedVariable bus("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/zorv-test-socket");
   LogindAppleEvents events;
   EXPECT_EQ(send(events, kSlep, {0, 0, 0, 0, 0, 0, 0, 2}), linux_desktop::kProcNotFound);
   EXPECT_EQ(send(events, port::fourCharCode("xxxx")), linux_desktop::kErrAEEventNotHandled);
@@ -105,12 +87,12 @@ TEST(LogindAppleEvents, BusFailuresMapOntoThePlatformsStatuses) {
 
 TEST(LogindAppleEvents, NoSystemBusIsAnInvalidConnectionAndNoLogindIsNoProcess) {
   {
-    ScopedSystemBus bus("unix:path=/nonexistent/zorv-test-socket");
+    ScopedVariable bus("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/zorv-test-socket");
     LogindAppleEvents events;
     EXPECT_EQ(send(events, kSlep), linux_desktop::kConnectionInvalid);
   }
   PrivateBus privateBus;
-  ScopedSystemBus bus(privateBus.address());
+  ScopedVariable bus("DBUS_SYSTEM_BUS_ADDRESS", privateBus.address());
   LogindAppleEvents events;
   EXPECT_EQ(send(events, kSlep), linux_desktop::kProcNotFound);
 }
@@ -197,7 +179,7 @@ class LogindStandIn {
 
 TEST(LogindAppleEvents, SleepIsSuspendWithoutInteractionAndARefusalIsReported) {
   PrivateBus privateBus;
-  ScopedSystemBus bus(privateBus.address());
+  ScopedVariable bus("DBUS_SYSTEM_BUS_ADDRESS", privateBus.address());
   LogindAppleEvents events;
   {
     LogindStandIn logind(privateBus.address(), "");

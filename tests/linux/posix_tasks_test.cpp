@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "linux/posix_tasks.h"
+#include "linux/private_bus.h"
 #include "linux/user_files.h"
 
 namespace zorv::testing {
@@ -264,30 +265,6 @@ TEST(PosixTasks, ATaskLaunchesOnlyOnce) {
   EXPECT_TRUE(task->launch());
   task->waitUntilExit();
 }
-
-// Sets an environment variable for one test and restores it.
-class ScopedVariable {
- public:
-  ScopedVariable(const char* name, const std::optional<std::string>& value) : name_(name) {
-    if (const char* old = ::getenv(name)) old_ = old;
-    if (value) {
-      ::setenv(name, value->c_str(), 1);
-    } else {
-      ::unsetenv(name);
-    }
-  }
-  ~ScopedVariable() {
-    if (old_) {
-      ::setenv(name_, old_->c_str(), 1);
-    } else {
-      ::unsetenv(name_);
-    }
-  }
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
 
 fs::perms permissions(const fs::path& path) {
   return fs::symlink_status(path).permissions() & fs::perms::mask;
