@@ -52,7 +52,6 @@ class MemoryAccessibility::Observer : public port::AXObserver {
 
   port::StatusCode addNotification(const port::ElementRef& element, const std::string& notification,
                                    void* refcon) override {
-    owner_.log_.add("AXObserverAddNotification " + notification + " " + element->description());
     auto forced = owner_.addNotificationResults.find(notification);
     if (forced != owner_.addNotificationResults.end()) return forced->second;
     for (const auto& r : registrations_) {
@@ -65,7 +64,6 @@ class MemoryAccessibility::Observer : public port::AXObserver {
   }
   port::StatusCode removeNotification(const port::ElementRef& element,
                                       const std::string& notification) override {
-    owner_.log_.add("AXObserverRemoveNotification " + notification + " " + element->description());
     auto it = std::find_if(registrations_.begin(), registrations_.end(), [&](const auto& r) {
       return r.notification == notification && port::sameElement(r.element, element);
     });
@@ -177,7 +175,6 @@ port::AXResult<std::vector<std::string>> MemoryAccessibility::copyAttributeNames
 port::AXResult<port::Value> MemoryAccessibility::copyAttributeValue(const port::ElementRef& element,
                                                                     const std::string& attribute) {
   auto n = node(element);
-  ++n->attributeReads;
   ++totalReads_;
   if (n->allCallsFail) return {*n->allCallsFail, {}};
   if (auto e = n->readErrors.find(attribute); e != n->readErrors.end()) return {e->second, {}};
@@ -238,49 +235,6 @@ port::StatusCode MemoryAccessibility::setAttributeValue(const port::ElementRef& 
   return port::kSuccess;
 }
 
-port::AXResult<port::Array> MemoryAccessibility::copyMultipleAttributeValues(
-    const port::ElementRef& element, const std::vector<std::string>& attributes, std::uint32_t) {
-  auto n = node(element);
-  if (n->allCallsFail) return {*n->allCallsFail, {}};
-  port::Array out;
-  for (const auto& name : attributes) {
-    auto value = copyAttributeValue(element, name);
-    out.push_back(value.ok() ? value.value : port::Value(port::ErrorValue{value.code}));
-  }
-  return {port::kSuccess, out};
-}
-
-port::AXResult<std::vector<std::string>> MemoryAccessibility::copyParameterizedAttributeNames(
-    const port::ElementRef& element) {
-  auto n = node(element);
-  if (n->allCallsFail) return {*n->allCallsFail, {}};
-  return {port::kSuccess, {}};
-}
-
-port::AXResult<port::Value> MemoryAccessibility::copyParameterizedAttributeValue(
-    const port::ElementRef& element, const std::string&, const port::Value&) {
-  auto n = node(element);
-  if (n->allCallsFail) return {*n->allCallsFail, {}};
-  return {-25213, {}};  // ParameterizedAttributeUnsupported
-}
-
-port::AXResult<std::vector<std::string>> MemoryAccessibility::copyActionNames(
-    const port::ElementRef& element) {
-  auto n = node(element);
-  if (n->allCallsFail) return {*n->allCallsFail, {}};
-  std::vector<std::string> names;
-  for (const auto& [name, result] : n->actionResults) names.push_back(name);
-  return {port::kSuccess, names};
-}
-
-port::AXResult<std::string> MemoryAccessibility::copyActionDescription(
-    const port::ElementRef& element, const std::string& action) {
-  auto n = node(element);
-  if (n->allCallsFail) return {*n->allCallsFail, {}};
-  if (!n->actionResults.contains(action)) return {kAXErrorActionUnsupported, {}};
-  return {port::kSuccess, action == "AXPress" ? "press" : action};
-}
-
 port::StatusCode MemoryAccessibility::performAction(const port::ElementRef& element,
                                                     const std::string& action) {
   auto n = node(element);
@@ -297,24 +251,8 @@ port::AXResult<port::Pid> MemoryAccessibility::getPid(const port::ElementRef& el
   return {port::kSuccess, n->pid};
 }
 
-port::StatusCode MemoryAccessibility::setMessagingTimeout(const port::ElementRef& element,
-                                                          float seconds) {
-  auto n = node(element);
-  log_.add("AXUIElementSetMessagingTimeout " + std::to_string(seconds));
-  return n->allCallsFail.value_or(port::kSuccess);
-}
-
-port::AXResult<port::ElementRef> MemoryAccessibility::copyElementAtPosition(
-    const port::ElementRef& element, float, float) {
-  auto n = node(element);
-  if (n->allCallsFail) return {*n->allCallsFail, nullptr};
-  return {kAXErrorNoValue, nullptr};
-}
-
 port::AXResult<std::unique_ptr<port::AXObserver>> MemoryAccessibility::createObserver(
     port::Pid pid, bool withInfo, port::AXObserverCallback callback) {
-  log_.add("AXObserverCreate pid=" + std::to_string(pid) + (withInfo ? " withInfo" : ""));
-  if (createObserverResult) return {*createObserverResult, nullptr};
   return {port::kSuccess, std::make_unique<Observer>(*this, pid, withInfo, std::move(callback))};
 }
 

@@ -39,7 +39,6 @@ struct AXNode {
   std::vector<std::string> performed;  // actions performed on this element
   // Every call on a node with a code here fails with it (a vanished element, say).
   std::optional<port::StatusCode> allCallsFail;
-  int attributeReads = 0;
 };
 
 class MemoryAccessibility : public port::Accessibility {
@@ -66,7 +65,6 @@ class MemoryAccessibility : public port::Accessibility {
   void postNotification(const std::shared_ptr<AXNode>& element, const std::string& notification,
                         std::optional<port::Dictionary> info = std::nullopt);
   std::map<std::string, port::StatusCode> addNotificationResults;  // forced results by name
-  std::optional<port::StatusCode> createObserverResult;            // forced failure
   // Delivers any notification name to every registration of the element.
   bool deliverEveryName = false;
 
@@ -86,24 +84,38 @@ class MemoryAccessibility : public port::Accessibility {
                                            const std::string& attribute) override;
   port::StatusCode setAttributeValue(const port::ElementRef& element, const std::string& attribute,
                                      const port::Value& value) override;
-  port::AXResult<port::Array> copyMultipleAttributeValues(
-      const port::ElementRef& element, const std::vector<std::string>& attributes,
-      std::uint32_t options) override;
-  port::AXResult<std::vector<std::string>> copyParameterizedAttributeNames(
-      const port::ElementRef& element) override;
-  port::AXResult<port::Value> copyParameterizedAttributeValue(
-      const port::ElementRef& element, const std::string& attribute,
-      const port::Value& parameter) override;
-  port::AXResult<std::vector<std::string>> copyActionNames(
-      const port::ElementRef& element) override;
-  port::AXResult<std::string> copyActionDescription(const port::ElementRef& element,
-                                                    const std::string& action) override;
+  port::AXResult<port::Pid> getPid(const port::ElementRef& element) override;
   port::StatusCode performAction(const port::ElementRef& element,
                                  const std::string& action) override;
-  port::AXResult<port::Pid> getPid(const port::ElementRef& element) override;
-  port::StatusCode setMessagingTimeout(const port::ElementRef& element, float seconds) override;
-  port::AXResult<port::ElementRef> copyElementAtPosition(const port::ElementRef& element, float x,
-                                                         float y) override;
+  // Calls no action of the helper makes.
+  port::AXResult<port::Array> copyMultipleAttributeValues(const port::ElementRef&,
+                                                          const std::vector<std::string>&,
+                                                          std::uint32_t) override {
+    return {kAXErrorFailure, {}};
+  }
+  port::AXResult<std::vector<std::string>> copyParameterizedAttributeNames(
+      const port::ElementRef&) override {
+    return {kAXErrorFailure, {}};
+  }
+  port::AXResult<port::Value> copyParameterizedAttributeValue(const port::ElementRef&,
+                                                              const std::string&,
+                                                              const port::Value&) override {
+    return {kAXErrorFailure, {}};
+  }
+  port::AXResult<std::vector<std::string>> copyActionNames(const port::ElementRef&) override {
+    return {kAXErrorFailure, {}};
+  }
+  port::AXResult<std::string> copyActionDescription(const port::ElementRef&,
+                                                    const std::string&) override {
+    return {kAXErrorFailure, {}};
+  }
+  port::StatusCode setMessagingTimeout(const port::ElementRef&, float) override {
+    return kAXErrorFailure;
+  }
+  port::AXResult<port::ElementRef> copyElementAtPosition(const port::ElementRef&, float,
+                                                         float) override {
+    return {kAXErrorFailure, nullptr};
+  }
   port::AXResult<std::unique_ptr<port::AXObserver>> createObserver(
       port::Pid pid, bool withInfo, port::AXObserverCallback callback) override;
 

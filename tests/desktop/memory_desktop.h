@@ -26,13 +26,13 @@ class MemoryDesktop {
   MemoryAccessibility accessibility{log};
   MemoryWorkspace workspace{log, dispatch};
   MemoryDistributedCenter distributed{log};
-  MemoryUserNotifications userNotifications{log, dispatch};
-  MemoryAlerts alerts{log};
+  MemoryUserNotifications userNotifications{dispatch};
+  MemoryAlerts alerts;
   MemoryKeyboardEvents keyboard{log};
   MemoryTextInputSources inputSources{log};
   MemoryAppleEvents appleEvents{log};
   MemoryTasks tasks{log};
-  MemoryFiles files{log};
+  MemoryFiles files;
 
   port::Platform& platform() { return platform_; }
 

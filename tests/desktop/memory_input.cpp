@@ -28,10 +28,7 @@ class MemoryKeyEvent : public port::KeyboardEvent {
 
 }  // namespace
 
-std::unique_ptr<port::EventSource> MemoryKeyboardEvents::createEventSource(
-    port::EventSourceState state) {
-  log_.add("CGEventSourceCreate state=" + std::to_string(static_cast<int>(state)));
-  if (failSourceCreation) return nullptr;
+std::unique_ptr<port::EventSource> MemoryKeyboardEvents::createEventSource(port::EventSourceState) {
   return std::make_unique<MemorySource>();
 }
 
@@ -72,11 +69,7 @@ std::optional<port::PropertyValue> MemoryTextInputSources::getInputSourcePropert
     case P::isSelectCapable:
       return s.selectCapable;
     case P::iconImageURL:
-      if (s.iconURL) return port::URLValue{*s.iconURL};
-      return std::nullopt;
     case P::iconRef:
-      if (s.hasIconRef)
-        return std::shared_ptr<const port::IconHandle>(std::make_shared<port::IconHandle>());
       return std::nullopt;
     case P::unicodeKeyLayoutData:
       if (s.layout) return std::shared_ptr<const port::KeyboardLayout>(s.layout);
@@ -107,20 +100,6 @@ port::KeyTranslation MemoryTextInputSources::keyTranslate(
   auto it = l.keys.find(virtualKeyCode);
   if (it == l.keys.end()) return {port::kSuccess, {}};
   return {port::kSuccess, it->second.substr(0, maxLength)};
-}
-
-port::ImageRef MemoryTextInputSources::imageWithContentsOfURL(const std::string& url) {
-  log_.add("image: " + url);
-  if (!existingFiles.contains(url)) return nullptr;
-  auto image = std::make_shared<MemoryImage>();
-  image->origin = url;
-  return image;
-}
-
-port::ImageRef MemoryTextInputSources::imageWithIcon(const port::IconHandle&) {
-  auto image = std::make_shared<MemoryImage>();
-  image->origin = "icon";
-  return image;
 }
 
 }  // namespace zorv::testing

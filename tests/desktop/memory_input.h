@@ -36,7 +36,6 @@ class MemoryKeyboardEvents : public port::KeyboardEvents {
   // Flags a new event starts with (the platform may set some, e.g. caps lock).
   port::EventFlags initialFlags = 0;
   std::set<std::uint16_t> failingKeyCodes;
-  bool failSourceCreation = false;
   int liveEvents = 0;  // created and not yet released
 
  private:
@@ -55,14 +54,7 @@ struct MemoryInputSource : port::InputSourceHandle {
   std::optional<port::PropertyValue> category =
       port::PropertyValue(std::string(port::kCategoryKeyboardInputSource));
   std::optional<port::PropertyValue> selectCapable = port::PropertyValue(true);
-  std::optional<std::string> iconURL;
-  bool hasIconRef = false;
   std::shared_ptr<const MemoryLayout> layout;
-};
-
-// An image the desktop loaded: from a URL, or "icon" for an icon of a source.
-struct MemoryImage : port::Image {
-  std::string origin;
 };
 
 // The arguments of one layout translation.
@@ -82,7 +74,6 @@ class MemoryTextInputSources : public port::TextInputSources {
 
   std::vector<std::shared_ptr<MemoryInputSource>> enabled;
   std::shared_ptr<MemoryInputSource> current;
-  std::set<std::string> existingFiles;  // image URLs that load
   int listRequests = 0;
   int translations = 0;
   std::vector<TranslationCall> translationCalls;
@@ -98,8 +89,9 @@ class MemoryTextInputSources : public port::TextInputSources {
                                     std::uint32_t modifierKeyState, std::uint32_t keyboardType,
                                     std::uint32_t options, std::uint32_t& deadKeyState,
                                     std::size_t maxLength) override;
-  port::ImageRef imageWithContentsOfURL(const std::string& url) override;
-  port::ImageRef imageWithIcon(const port::IconHandle& icon) override;
+  // Test sources have no icons.
+  port::ImageRef imageWithContentsOfURL(const std::string&) override { return nullptr; }
+  port::ImageRef imageWithIcon(const port::IconHandle&) override { return nullptr; }
 
  private:
   EventLog& log_;

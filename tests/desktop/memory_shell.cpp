@@ -42,25 +42,14 @@ int MemoryApplication::run(port::ApplicationDelegate& delegate) {
 }
 
 void MemoryApplication::terminate() {
-  log_.add("application: terminate");
   if (terminated_) return;
   terminated_ = true;
   if (delegate_) delegate_->applicationWillTerminate();
 }
 
-int MemoryAlerts::runModal(const port::Alert& alert) {
-  std::string buttons;
-  for (const auto& b : alert.buttons) buttons += (buttons.empty() ? "" : ",") + b;
-  log_.add("alert: style=" + std::to_string(static_cast<int>(alert.style)) + " message=" +
-           alert.messageText + " informative=" + alert.informativeText + " buttons=" + buttons);
-  shown.push_back(alert);
-  return 0;
-}
-
 void MemoryUserNotifications::requestAuthorization(
     std::uint32_t options,
     std::function<void(bool, std::optional<port::PlatformError>)> completion) {
-  log_.add("requestAuthorization options=" + std::to_string(options));
   authorizationRequests.push_back(options);
   const bool granted = grantAuthorization;
   dispatch_.asyncGlobal([completion = std::move(completion), granted] {
@@ -72,13 +61,6 @@ void MemoryUserNotifications::requestAuthorization(
   });
 }
 
-void MemoryUserNotifications::addNotificationRequest(const port::NotificationRequest& request) {
-  log_.add("notification: title=" + request.content.title +
-           (request.content.subtitle ? " subtitle=" + *request.content.subtitle : "") +
-           (request.content.defaultSound ? " sound=default" : ""));
-  delivered.push_back(request);
-}
-
 void MemoryDistributedCenter::addObserver(port::ObserverToken observer, const std::string& name,
                                           port::SuspensionBehavior suspension,
                                           std::function<void(const port::Notification&)> handler) {
@@ -88,7 +70,6 @@ void MemoryDistributedCenter::addObserver(port::ObserverToken observer, const st
 }
 
 void MemoryDistributedCenter::removeObserver(port::ObserverToken observer) {
-  log_.add("distributed: removeObserver");
   std::erase_if(registrations_, [&](const Registration& r) { return r.observer == observer; });
 }
 

@@ -34,7 +34,6 @@ class MemoryDispatch : public port::Dispatch {
   // Moves the clock and hands the delayed work that fell due to the global queue.
   void advance(std::chrono::milliseconds by);
   std::size_t pendingMain() const { return main_.size(); }
-  std::size_t pendingGlobal() const { return global_.size(); }
   std::size_t pendingDelayed() const { return delayed_.size(); }
 
  private:
@@ -78,30 +77,29 @@ class MemoryConsole : public port::SystemLog, public port::StandardOutput {
 
 class MemoryAlerts : public port::Alerts {
  public:
-  explicit MemoryAlerts(EventLog& log) : log_(log) {}
-  int runModal(const port::Alert& alert) override;
+  int runModal(const port::Alert& alert) override {
+    shown.push_back(alert);
+    return 0;
+  }
   std::vector<port::Alert> shown;
-
- private:
-  EventLog& log_;
 };
 
 class MemoryUserNotifications : public port::UserNotificationCenter {
  public:
-  MemoryUserNotifications(EventLog& log, MemoryDispatch& dispatch)
-      : log_(log), dispatch_(dispatch) {}
+  explicit MemoryUserNotifications(MemoryDispatch& dispatch) : dispatch_(dispatch) {}
   // The authorization completes on the global queue, as on the platform.
   void requestAuthorization(
       std::uint32_t options,
       std::function<void(bool, std::optional<port::PlatformError>)> completion) override;
-  void addNotificationRequest(const port::NotificationRequest& request) override;
+  void addNotificationRequest(const port::NotificationRequest& request) override {
+    delivered.push_back(request);
+  }
 
   bool grantAuthorization = true;
   std::vector<std::uint32_t> authorizationRequests;
   std::vector<port::NotificationRequest> delivered;
 
  private:
-  EventLog& log_;
   MemoryDispatch& dispatch_;
 };
 

@@ -54,7 +54,6 @@ void write(const std::shared_ptr<port::Pipe>& pipe, const std::string& text) {
 }  // namespace
 
 std::optional<port::PlatformError> MemoryTask::launch() {
-  log_.add("task: launch " + launchPath_.value_or(""));
   if (launchError) return launchError;
   write(stderr_, writesToStandardError);
   write(stdout_, writesToStandardOutput);
@@ -79,7 +78,7 @@ bool MemoryFiles::fileExistsAtPath(const std::string& path, bool& isDirectory) {
 
 std::optional<port::PlatformError> MemoryFiles::writeNewFile(const std::string& path,
                                                              const std::string& contents) {
-  log_.add("file: write " + path);
+  ++writes;
   if (writeError) return writeError;
   if (!files.emplace(path, contents).second) {
     return port::PlatformError{port::kFileErrorDomain, port::kFileWriteFileExistsError,

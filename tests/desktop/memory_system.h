@@ -104,7 +104,6 @@ class MemoryTasks : public port::Tasks {
 
 class MemoryFiles : public port::Files {
  public:
-  explicit MemoryFiles(EventLog& log) : log_(log) {}
   std::string temporaryDirectory() override { return "/tmp/memory-desktop/"; }
   std::string currentDirectoryPath() override { return currentDirectory; }
   bool fileExistsAtPath(const std::string& path, bool& isDirectory) override;
@@ -115,9 +114,7 @@ class MemoryFiles : public port::Files {
   std::set<std::string> directories;  // paths without a trailing separator
   std::string currentDirectory = "/home/user";
   std::optional<port::PlatformError> writeError;
-
- private:
-  EventLog& log_;
+  std::size_t writes = 0;  // attempts, refused ones included
 };
 
 }  // namespace zorv::testing

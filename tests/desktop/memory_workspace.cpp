@@ -3,16 +3,6 @@
 #include <algorithm>
 
 namespace zorv::testing {
-namespace {
-
-std::string joined(const std::vector<std::string>& items) {
-  std::string out;
-  for (const auto& item : items) out += (out.empty() ? "" : "|") + item;
-  return out;
-}
-
-}  // namespace
-
 std::shared_ptr<MemoryRunningApplication> MemoryWorkspace::launch(
     port::Pid pid, std::optional<std::string> name, std::optional<std::string> bundleID) {
   auto app = std::make_shared<MemoryRunningApplication>();
@@ -64,7 +54,6 @@ port::RunningApplicationRef MemoryWorkspace::runningApplicationWithProcessIdenti
 }
 
 bool MemoryWorkspace::openURL(const std::string& url) {
-  log_.add("workspace: openURL " + url);
   openRequests.push_back({OpenRequest::Kind::url, {url}, {}, {}});
   return openURLResult;
 }
@@ -73,8 +62,6 @@ void MemoryWorkspace::openURLs(const std::vector<std::string>& urls,
                                const std::string& applicationURL,
                                const port::OpenConfiguration& configuration,
                                port::OpenCompletion completion) {
-  log_.add("workspace: openURLs " + joined(urls) + " with " + applicationURL +
-           " substitution=" + (configuration.allowsRunningApplicationSubstitution ? "1" : "0"));
   openRequests.push_back(
       {OpenRequest::Kind::urlsWithApplication, urls, applicationURL, configuration});
   dispatch_.asyncGlobal(
@@ -84,9 +71,6 @@ void MemoryWorkspace::openURLs(const std::vector<std::string>& urls,
 void MemoryWorkspace::openApplication(const std::string& applicationURL,
                                       const port::OpenConfiguration& configuration,
                                       port::OpenCompletion completion) {
-  log_.add("workspace: openApplication " + applicationURL +
-           " arguments=" + joined(configuration.arguments) +
-           " substitution=" + (configuration.allowsRunningApplicationSubstitution ? "1" : "0"));
   openRequests.push_back({OpenRequest::Kind::application, {}, applicationURL, configuration});
   dispatch_.asyncGlobal(
       [completion = std::move(completion), error = openError] { completion(nullptr, error); });
@@ -99,7 +83,6 @@ void MemoryWorkspace::addObserver(port::ObserverToken observer, const std::strin
 }
 
 void MemoryWorkspace::removeObserver(port::ObserverToken observer) {
-  log_.add("workspace: removeObserver");
   std::erase_if(registrations_, [&](const Registration& r) { return r.observer == observer; });
 }
 

@@ -16,9 +16,6 @@ void fillMenu(MemoryAccessibility& ax, std::int32_t pid, const std::shared_ptr<A
     if (entry.hasTitle) item->attributes["AXTitle"] = entry.title;
     if (entry.hasSize) item->attributes["AXSize"] = port::Size{120, 22};
     item->attributes["AXEnabled"] = entry.enabled;
-    if (entry.cmdChar) item->attributes["AXMenuItemCmdChar"] = *entry.cmdChar;
-    if (entry.cmdModifiers)
-      item->attributes["AXMenuItemCmdModifiers"] = port::Number{*entry.cmdModifiers};
     built.nodes.emplace_back(entry.title, item);
     fillMenu(ax, pid, item, entry.items, built);
     children.push_back(item);

@@ -18,8 +18,6 @@ struct MenuSpec {
   std::vector<MenuSpec> items{};
   bool enabled = true;
   bool hasSize = true;
-  std::optional<std::string> cmdChar{};
-  std::optional<std::int64_t> cmdModifiers{};
   bool hasTitle = true;
 };
 
@@ -34,13 +32,6 @@ struct BuiltMenu {
       if (t == title) return n;
     }
     return nullptr;
-  }
-  std::vector<std::shared_ptr<AXNode>> findAll(const std::string& title) const {
-    std::vector<std::shared_ptr<AXNode>> found;
-    for (const auto& [t, n] : nodes) {
-      if (t == title) found.push_back(n);
-    }
-    return found;
   }
 };
 

@@ -2,6 +2,8 @@
 
 #include <gmock/gmock.h>
 
+#include <sys/wait.h>
+
 #include "linux/dbus_distributed_center.h"
 #include "linux/private_bus.h"
 
@@ -28,8 +30,11 @@ class DistributedCenterOnDBus : public ::testing::Test {
     ASSERT_TRUE(sender);
     center.addObserver(&token, kName, port::SuspensionBehavior::deliverImmediately,
                        [this](const port::Notification& n) { received.push_back(n); });
-    // The subscription's match rule reaches the bus asynchronously; a round trip
-    // on the same connection guarantees it is in place.
+    subscribed();
+  }
+  // A subscription's match rule reaches the bus asynchronously; a round trip on
+  // the same connection guarantees it is in place.
+  void subscribed() {
     g_dbus_connection_flush_sync(helperSide, nullptr, nullptr);
     GVariant* r = g_dbus_connection_call_sync(
         helperSide, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
@@ -85,12 +90,35 @@ TEST_F(DistributedCenterOnDBus, ArrivalOrderIsKept) {
     EXPECT_EQ(std::get<std::string>(*received[i].object), std::to_string(i));
 }
 
-TEST_F(DistributedCenterOnDBus, RemovingTheObserverStopsDelivery) {
+TEST_F(DistributedCenterOnDBus, RemovingAnObserverStopsItsDeliveryOnly) {
+  std::vector<port::Notification> kept;
+  int other = 0;
+  center.addObserver(&other, kName, port::SuspensionBehavior::deliverImmediately,
+                     [&](const port::Notification& n) { kept.push_back(n); });
+  subscribed();
   center.removeObserver(&token);
   emit("/name/pemu/zorv", kInterface, kMember, g_variant_new("(s)", "late"));
-  // Anything still arriving would come within this time.
-  iterateUntil([] { return false; }, 300);
+  // The signal arrived: the observer still registered has it.
+  ASSERT_TRUE(iterateUntil([&] { return kept.size() == 1; }));
+  iterateUntil([] { return false; }, 100);
   EXPECT_TRUE(received.empty());
+}
+
+// The sender's own path onto the bus: what zorv-send broadcasts is a request.
+TEST_F(DistributedCenterOnDBus, ZorvSendBroadcastsTheRequest) {
+  const gchar* argv[] = {ZORV_TEST_SEND, "switchInputMethod", "de", nullptr};
+  gchar** env =
+      g_environ_setenv(g_get_environ(), "DBUS_SESSION_BUS_ADDRESS", bus.address().c_str(), TRUE);
+  gint status = -1;
+  const bool ran = g_spawn_sync(nullptr, const_cast<gchar**>(argv), env, G_SPAWN_DEFAULT, nullptr,
+                                nullptr, nullptr, nullptr, &status, nullptr);
+  g_strfreev(env);
+  ASSERT_TRUE(ran);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  ASSERT_TRUE(iterateUntil([&] { return received.size() == 1; }));
+  EXPECT_EQ(received[0].name, kName);
+  EXPECT_EQ(std::get<std::string>(*received[0].object),
+            R"({"switchInputMethod":{"inputSourceID":"de"}})");
 }
 
 }  // namespace

@@ -152,13 +152,6 @@ TEST_F(Launching, ADesktopEntryGetsTheArgumentsInPlaceOfItsFieldCodes) {
   EXPECT_THAT(recorded(), ::testing::Optional(ElementsAre("--from-entry", "x y")));
 }
 
-TEST_F(Launching, ADesktopEntryWithoutArgumentsRunsItsExecLine) {
-  record = dir / "record";
-  const auto entry = desktopEntry(recorder().string() + " --plain %F");
-  ASSERT_FALSE(openApplication(url(entry), {}));
-  EXPECT_THAT(recorded(), ::testing::Optional(ElementsAre("--plain")));
-}
-
 TEST_F(Launching, URLsGoToAnExecutableOrADesktopEntry) {
   record = dir / "record";
   ASSERT_FALSE(openURLs({"https://example.org/a?b=c"}, url(recorder())));

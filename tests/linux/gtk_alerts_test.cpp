@@ -8,6 +8,9 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
+
+#include "linux/private_bus.h"
 
 namespace zorv::linux_desktop {
 namespace {
@@ -36,10 +39,10 @@ class TemporaryDirectory {
 TEST(GtkAlerts, WithoutTheModuleTheTextsGoToStandardError) {
   TemporaryDirectory empty;
   GtkAlerts alerts({empty.path()});
-  testing::internal::CaptureStderr();
+  ::testing::internal::CaptureStderr();
   EXPECT_EQ(alerts.runModal(kAlert), -1);
   EXPECT_EQ(alerts.runModal(kAlert), -1);
-  const std::string printed = testing::internal::GetCapturedStderr();
+  const std::string printed = ::testing::internal::GetCapturedStderr();
   EXPECT_THAT(printed, HasSubstr("no zorv-gtk-alerts.so"));
   EXPECT_THAT(printed,
               HasSubstr("alert: Unrecognized action\n  You may need to upgrade the helper."));
@@ -49,10 +52,10 @@ TEST(GtkAlerts, ABrokenModuleIsReportedOnceAndPassedOver) {
   TemporaryDirectory broken;
   std::ofstream(broken.path() + "/" + GtkAlerts::kModuleFileName) << "not a shared object";
   GtkAlerts alerts({broken.path()});
-  testing::internal::CaptureStderr();
+  ::testing::internal::CaptureStderr();
   EXPECT_EQ(alerts.runModal(kAlert), -1);
   EXPECT_EQ(alerts.runModal(kAlert), -1);
-  const std::string printed = testing::internal::GetCapturedStderr();
+  const std::string printed = ::testing::internal::GetCapturedStderr();
   const auto first = printed.find("cannot load the alert dialogs:");
   ASSERT_NE(first, std::string::npos) << printed;
   EXPECT_EQ(printed.find("cannot load the alert dialogs:", first + 1), std::string::npos);
@@ -60,12 +63,12 @@ TEST(GtkAlerts, ABrokenModuleIsReportedOnceAndPassedOver) {
 }
 
 TEST(GtkAlerts, WithoutADisplayTheModuleLoadsAndTheTextsGoToStandardError) {
-  g_unsetenv("DISPLAY");
-  g_unsetenv("WAYLAND_DISPLAY");
+  zorv::testing::ScopedVariable noDisplay("DISPLAY", std::nullopt);
+  zorv::testing::ScopedVariable noWayland("WAYLAND_DISPLAY", std::nullopt);
   GtkAlerts alerts({ZORV_TEST_ALERTS_MODULE_DIR});
-  testing::internal::CaptureStderr();
+  ::testing::internal::CaptureStderr();
   EXPECT_EQ(alerts.runModal(kAlert), -1);
-  const std::string printed = testing::internal::GetCapturedStderr();
+  const std::string printed = ::testing::internal::GetCapturedStderr();
   EXPECT_THAT(printed, Not(HasSubstr("cannot load")));
   EXPECT_THAT(printed, HasSubstr("alert: Unrecognized action"));
 }

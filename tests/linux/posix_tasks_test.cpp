@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -17,6 +18,7 @@
 #include <thread>
 
 #include "linux/posix_tasks.h"
+#include "linux/private_bus.h"
 #include "linux/user_files.h"
 
 namespace zorv::testing {
@@ -30,6 +32,7 @@ using linux_desktop::UserFiles;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
+using ::testing::UnorderedElementsAre;
 
 std::string text(const std::vector<std::uint8_t>& bytes) {
   return {bytes.begin(), bytes.end()};
@@ -93,32 +96,45 @@ bool reaped(pid_t pid) {
          errno == ECHILD;
 }
 
-TEST(PosixTasks, TheChildGetsExactlyTheGivenEnvironment) {
+// What this process carries must not reach the child: its environment, a
+// descriptor a careless library left without close-on-exec, a blocked signal,
+// an ignored signal.
+TEST(PosixTasks, TheChildStartsClean) {
   ::setenv("ZORV_TEST_INHERITED", "yes", 1);
-  EXPECT_EQ(run("/usr/bin/env", {}).out, "");
-  EXPECT_EQ(run("/usr/bin/env", {}, {{"LANG", "C"}, {"X", "a b"}}).out, "LANG=C\nX=a b\n");
-  ::unsetenv("ZORV_TEST_INHERITED");
-}
-
-TEST(PosixTasks, ArgumentsArriveUnchangedAfterTheLaunchPath) {
-  const auto result =
-      run("/usr/bin/printf", {"[%s]", "a b", "line\nbreak", "\"q\" \\", "", "\xC3\xA9"});
-  EXPECT_EQ(result.out, "[a b][line\nbreak][\"q\" \\][][\xC3\xA9]");
-}
-
-TEST(PosixTasks, OnlyTheThreeStandardDescriptorsReachTheChild) {
-  // One descriptor without close-on-exec, as a careless library would leave it.
   const int leaky = ::open("/dev/null", O_RDONLY);
   ASSERT_GE(leaky, 0);
+  sigset_t blocked;
+  sigset_t old;
+  sigemptyset(&blocked);
+  sigaddset(&blocked, SIGUSR1);
+  ::pthread_sigmask(SIG_BLOCK, &blocked, &old);
+  const auto disposition = ::signal(SIGUSR2, SIG_IGN);
+
+  const auto environment = run("/usr/bin/env", {}, {{"LANG", "C"}, {"X", "a b"}}).out;
   // ls reads /proc/self/fd through a descriptor of its own: the lowest free one.
-  const auto result = run("/bin/ls", {"-1", "/proc/self/fd"});
+  const auto descriptors = run("/bin/ls", {"-1", "/proc/self/fd"}).out;
+  const auto status = run("/bin/cat", {"/proc/self/status"}).out;
+
+  ::signal(SIGUSR2, disposition);
+  ::pthread_sigmask(SIG_SETMASK, &old, nullptr);
   ::close(leaky);
-  EXPECT_EQ(result.out, "0\n1\n2\n3\n");
+  ::unsetenv("ZORV_TEST_INHERITED");
+  EXPECT_EQ(environment, "LANG=C\nX=a b\n");
+  EXPECT_EQ(descriptors, "0\n1\n2\n3\n");
+  const auto mask = [&](const std::string& name) {
+    const auto at = status.find("\n" + name + ":\t");
+    return at == std::string::npos ? ~0ULL
+                                   : std::stoull(status.substr(at + name.size() + 3), nullptr, 16);
+  };
+  EXPECT_EQ(mask("SigBlk"), 0u);
+  // The C library's own signals above 31 cannot be reset; none of the standard ones is ignored.
+  EXPECT_EQ(mask("SigIgn") & 0x7FFFFFFFu, 0u);
 }
 
-TEST(PosixTasks, StandardErrorAndOutputArriveInTheirPipes) {
-  const auto result = run("/bin/sh", {"-c", "printf out; printf oops >&2"});
-  EXPECT_EQ(result.out, "out");
+TEST(PosixTasks, ArgumentsArriveUnchangedAndTheOutputsInTheirPipes) {
+  const auto result = run("/bin/sh", {"-c", "printf '[%s]' \"$@\"; printf oops >&2", "sh", "a b",
+                                      "line\nbreak", "\"q\" \\", "", "\xC3\xA9"});
+  EXPECT_EQ(result.out, "[a b][line\nbreak][\"q\" \\][][\xC3\xA9]");
   EXPECT_EQ(result.err, "oops");
 }
 
@@ -250,30 +266,6 @@ TEST(PosixTasks, ATaskLaunchesOnlyOnce) {
   EXPECT_TRUE(task->launch());
   task->waitUntilExit();
 }
-
-// Sets an environment variable for one test and restores it.
-class ScopedVariable {
- public:
-  ScopedVariable(const char* name, const std::optional<std::string>& value) : name_(name) {
-    if (const char* old = ::getenv(name)) old_ = old;
-    if (value) {
-      ::setenv(name, value->c_str(), 1);
-    } else {
-      ::unsetenv(name);
-    }
-  }
-  ~ScopedVariable() {
-    if (old_) {
-      ::setenv(name_, old_->c_str(), 1);
-    } else {
-      ::unsetenv(name_);
-    }
-  }
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
 
 fs::perms permissions(const fs::path& path) {
   return fs::symlink_status(path).permissions() & fs::perms::mask;

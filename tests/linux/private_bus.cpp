@@ -44,6 +44,24 @@ GDBusConnection* PrivateBus::connect() const {
       nullptr, nullptr, nullptr);
 }
 
+ScopedVariable::ScopedVariable(const char* name, const std::optional<std::string>& value)
+    : name_(name) {
+  if (const char* old = g_getenv(name)) old_ = old;
+  if (value) {
+    g_setenv(name, value->c_str(), TRUE);
+  } else {
+    g_unsetenv(name);
+  }
+}
+
+ScopedVariable::~ScopedVariable() {
+  if (old_) {
+    g_setenv(name_, old_->c_str(), TRUE);
+  } else {
+    g_unsetenv(name_);
+  }
+}
+
 bool iterateUntil(const std::function<bool()>& done, int timeoutMs) {
   const gint64 deadline = g_get_monotonic_time() + gint64(timeoutMs) * 1000;
   while (!done()) {

@@ -4,6 +4,7 @@
 #include <gio/gio.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace zorv::testing {
@@ -22,6 +23,19 @@ class PrivateBus {
  private:
   std::string address_;
   GPid pid_ = 0;
+};
+
+// Sets an environment variable (or, without a value, unsets it) for one scope.
+class ScopedVariable {
+ public:
+  ScopedVariable(const char* name, const std::optional<std::string>& value);
+  ~ScopedVariable();
+  ScopedVariable(const ScopedVariable&) = delete;
+  ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
 };
 
 // Runs the default main context until `done` holds or `timeoutMs` passes.

@@ -17,9 +17,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using ::testing::ElementsAre;
-using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
-using ::testing::Optional;
 
 std::string executeFileRequest(const std::string& path, std::optional<std::string> arguments) {
   return helper::encodeHelperAction(
@@ -147,15 +145,6 @@ TEST_F(ExecuteFile, StartsInTheBackgroundWithNoEnvironmentAndPrintsTwoLines) {
   EXPECT_THAT(desktop.log.withPrefix("task: wait"), IsEmpty());
 }
 
-TEST_F(ExecuteFile, WithoutArgumentsTextTheListIsEmpty) {
-  for (const auto& text : std::vector<std::optional<std::string>>{std::nullopt, "", " \n "}) {
-    desktop.console.lines.clear();
-    run(executeFileRequest("/opt/tool", text));
-    EXPECT_THAT(desktop.console.lines,
-                ElementsAre("in helper", "launching /opt/tool with arguments []", "launched"));
-  }
-}
-
 TEST_F(ExecuteFile, StandardErrorIsWrittenToAMessageFileThatTheDefaultApplicationOpens) {
   desktop.tasks.writesToStandardError = "oops";
   const double before = now();
@@ -231,12 +220,12 @@ TEST_F(ExecuteFile, AFileThatCannotBeWrittenPrintsWhyAndOpensNothing) {
        std::vector<Case>{{{"NSPOSIXErrorDomain", 28, "No space left."}, 1},
                          {{port::kFileErrorDomain, port::kFileWriteFileExistsError, "It exists."},
                           helper::FileRunner::kMessageFilesPerSecond}}) {
-    desktop.log.clear();
+    desktop.files.writes = 0;
     desktop.console.lines.clear();
     desktop.tasks.writesToStandardError = "oops";
     desktop.files.writeError = c.error;
     run(executeFileRequest("/opt/tool", std::nullopt));
-    EXPECT_EQ(desktop.log.withPrefix("file: write").size(), c.writes);
+    EXPECT_EQ(desktop.files.writes, c.writes);
     EXPECT_THAT(
         desktop.console.lines,
         ElementsAre("in helper", "launching /opt/tool with arguments []", "launched",
@@ -287,58 +276,6 @@ TEST_F(ExecuteFile, AChildThatEndedBeforeTheLimitCausesNothing) {
   desktop.settle();
   EXPECT_THAT(desktop.log.withPrefix("task: terminate"), IsEmpty());
   EXPECT_THAT(desktop.alerts.shown, IsEmpty());
-}
-
-class FileRunner : public ::testing::Test {
- protected:
-  MemoryDesktop desktop;
-  helper::Reporter reporter{desktop.platform()};
-  helper::FileRunner runner{desktop.platform(), reporter};
-};
-
-TEST_F(FileRunner, WaitingModeReturnsStandardOutput) {
-  desktop.tasks.writesToStandardOutput = "result";
-  const auto output = runner.runExecutableFile("/opt/tool", std::nullopt, std::nullopt,
-                                               /*waitUntilExit=*/true, /*reportInFile=*/true);
-  EXPECT_THAT(output, Optional(std::string("result")));
-  EXPECT_TRUE(desktop.tasks.created.at(0)->stdout_);
-  EXPECT_THAT(desktop.log.withPrefix("task: wait "), ElementsAre("/opt/tool"));
-  EXPECT_THAT(desktop.console.lines, ElementsAre("launching /opt/tool with arguments []"));
-}
-
-TEST_F(FileRunner, WaitingModeFailsWithTheStandardErrorText) {
-  desktop.tasks.writesToStandardError = "bad input";
-  desktop.tasks.writesToStandardOutput = "partial";
-  try {
-    runner.runExecutableFile("/opt/tool", std::vector<std::string>{"-x"},
-                             std::map<std::string, std::string>{{"LANG", "C"}}, true, true);
-    FAIL() << "no error";
-  } catch (const helper::ExecutableFileLaunchError& error) {
-    EXPECT_EQ(error.errorDescription(), "bad input");
-    EXPECT_EQ(error.localizedDescription(), "bad input");
-  }
-  EXPECT_THAT(*desktop.tasks.created.at(0)->environment_,
-              ElementsAre(std::pair<const std::string, std::string>("LANG", "C")));
-}
-
-TEST_F(FileRunner, WaitingModeGivesAbsentForOutputThatIsNotUTF8) {
-  desktop.tasks.writesToStandardOutput = "\xff";
-  EXPECT_EQ(runner.runExecutableFile("/opt/tool", std::nullopt, std::nullopt, true, true),
-            std::nullopt);
-}
-
-TEST_F(FileRunner, ReportingInAnAlertShowsTheReportAndPrintsIt) {
-  desktop.tasks.writesToStandardError = "oops";
-  runner.runExecutableFile("/opt/tool", std::vector<std::string>{"-v"}, std::nullopt, false,
-                           /*reportInFile=*/false);
-  desktop.settle();
-  const std::string report =
-      "File execution error:\noops\n\n/opt/tool\nwith the arguments:\n[\"-v\"]";
-  ASSERT_EQ(desktop.alerts.shown.size(), 1u);
-  EXPECT_EQ(desktop.alerts.shown[0].messageText, report);
-  EXPECT_EQ(desktop.alerts.shown[0].informativeText, "");
-  EXPECT_EQ(desktop.console.lines.back(), report);
-  EXPECT_THAT(desktop.files.files, IsEmpty());
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 
 #include <gmock/gmock.h>
 
-#include <set>
 #include <thread>
 
 #include "helper/key_names.h"
@@ -19,55 +18,27 @@ using helper::staticKeyNames;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 
-TEST(StaticKeyNames, HasTheHundredAndOneNamesAndNoneForTheModifierAndSpaceKeys) {
+TEST(StaticKeyNames, NamesTheKeysButNotTheModifiersAndSpace) {
   const auto& names = staticKeyNames();
-  EXPECT_EQ(names.size(), 101u);
-  const std::pair<int, const char*> samples[] = {{0, "A"},
-                                                 {6, "Z"},
-                                                 {16, "Y"},
-                                                 {36, "Return (Enter)"},
-                                                 {42, "\\"},
-                                                 {50, "`"},
-                                                 {51, "Delete"},
-                                                 {71, "Keypad Clear"},
-                                                 {99, "F3"},
-                                                 {114, "Help"},
-                                                 {117, "Forward Delete"},
-                                                 {126, "Up Arrow"}};
+  const std::pair<int, const char*> samples[] = {
+      {0, "A"},         {16, "Y"}, {36, "Return (Enter)"}, {42, "\\"}, {71, "Keypad Clear"},
+      {126, "Up Arrow"}};
   for (const auto& [code, name] : samples) EXPECT_EQ(names.at(code), name) << code;
-  for (int code : {10, 49, 52, 54, 55, 56, 57,  58,  59,  60,  61,  62,  63,  66, 67,
-                   68, 70, 77, 93, 94, 95, 102, 104, 108, 110, 112, 127, 128, 255}) {
+  for (int code : {49, 54, 55, 56, 57, 58, 59, 60, 61, 62, 63, 127, 255}) {
     EXPECT_FALSE(names.contains(code)) << code;
   }
-}
-
-TEST(LayoutDependentKeyCodes, AreTheFortySevenCharacterKeysAllNamedInTheFixedTable) {
-  std::set<int> distinct(layoutDependentKeyCodes.begin(), layoutDependentKeyCodes.end());
-  EXPECT_EQ(distinct.size(), 47u);
-  std::string fixedNames;
-  for (auto code : layoutDependentKeyCodes) fixedNames += staticKeyNames().at(code);
-  // Their fixed names in list order spell the alphabet, the digits and the
-  // punctuation keys.
-  EXPECT_EQ(fixedNames, "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789`=-][';\\,/.");
+  for (auto code : layoutDependentKeyCodes) EXPECT_TRUE(names.contains(code)) << code;
 }
 
 TEST(KeyNameForOutput, UpperCasesOneLetterOrMarkAndLeavesEverythingElse) {
   const std::pair<std::u16string, std::string> cases[] = {
       {u"a", "A"},
-      {u"z", "Z"},
       {u"\u00df", "SS"},              // sharp s: longer in upper case
-      {u"\u00f6", "\u00d6"},          // ö
       {u"i", "I"},                    // no Turkish dotted capital I
-      {u"\u0149", "\u02bcN"},         // ŉ: two characters in upper case
       {u"e\u0301", "E\u0301"},        // one cluster of a letter and a mark
-      {u"\u0301", "\u0301"},          // a lone mark: nothing to upper-case
-      {u"\u03c9", "\u03a9"},          // ω
       {u"\U0001d41a", "\U0001d41a"},  // mathematical bold a: a letter without case
-      {u"1", "1"},
-      {u";", ";"},
-      {u"\u00b4", "\u00b4"},  // the acute accent is a symbol, not a mark
-      {u"^", "^"},
-      {u"ab", "ab"},  // two clusters
+      {u"\u00b4", "\u00b4"},          // the acute accent is a symbol, not a mark
+      {u"ab", "ab"},                  // two clusters
       {u"", ""},
   };
   for (const auto& [produced, name] : cases) {
@@ -111,36 +82,26 @@ class KeyNamesOnTheCurrentLayout : public ::testing::Test {
 TEST_F(KeyNamesOnTheCurrentLayout, AGermanLikeLayoutRenamesTheCharacterKeys) {
   useLayout(germanLikeLayout());
   EXPECT_EQ(names.keyName(16), "Z");
-  EXPECT_EQ(names.keyName(6), "Y");
   EXPECT_EQ(names.keyName(27), "SS");
-  EXPECT_EQ(names.keyName(41), "\u00d6");
-  EXPECT_EQ(names.keyName(50), "^");
   EXPECT_EQ(names.keyName(24), "\u00b4");
-  EXPECT_EQ(names.keyName(18), "1");
   // Keys the layout does not name keep nothing of their fixed name.
   EXPECT_EQ(names.keyName(19), "");
   // Keys outside the 47 keep their fixed names.
   EXPECT_EQ(names.keyName(36), "Return (Enter)");
-  EXPECT_EQ(names.keyName(123), "Left Arrow");
   EXPECT_EQ(names.keyName(49), std::nullopt);
   EXPECT_EQ(names.keystrokeDescription(16, {.command = true}), "\u2318 Z");
 }
 
-TEST_F(KeyNamesOnTheCurrentLayout,
-       TranslatesTheFortySevenKeysOnceInOrderForDisplayWithoutDeadKeys) {
+TEST_F(KeyNamesOnTheCurrentLayout, TranslatesTheCharacterKeysInOrderForDisplayWithoutDeadKeys) {
   useLayout(germanLikeLayout());
   names.keyName(0);
-  names.keystrokeDescription(16, {});
-  const auto& calls = desktop.inputSources.translationCalls;
-  ASSERT_EQ(calls.size(), 47u);
   std::vector<std::uint16_t> codes;
-  for (const auto& call : calls) {
+  for (const auto& call : desktop.inputSources.translationCalls) {
     codes.push_back(call.keyCode);
     EXPECT_EQ(call.action, port::KeyAction::display);
     EXPECT_EQ(call.modifierKeyState, 0u);
     EXPECT_EQ(call.keyboardType, desktop.inputSources.keyboardType());
     EXPECT_EQ(call.options, port::kKeyTranslateNoDeadKeysMask);
-    EXPECT_EQ(call.deadKeyState, 0u);
     EXPECT_EQ(call.maxLength, 4u);
   }
   EXPECT_THAT(codes, ElementsAreArray(layoutDependentKeyCodes));
@@ -215,21 +176,10 @@ TEST_F(KeyNamesOnTheCurrentLayout, ConcurrentFirstLookUpsBuildTheTableOnce) {
 TEST(KeystrokeDescription, GlyphsInCommandShiftOptionControlOrderEachWithASpace) {
   MemoryDesktop desktop;
   KeyNames names(desktop.platform());
-  struct Case {
-    std::int64_t code;
-    helper::KeyModifiers modifiers;
-    std::string text;
-  };
-  const Case cases[] = {
-      {0, {.command = true, .shift = true}, "\u2318 \u21e7 A"},
-      {49, {.option = true, .control = true}, "\u2325 \u2303 49"},
-      {36, {}, "Return (Enter)"},
-      {1, {true, true, true, true}, "\u2318 \u21e7 \u2325 \u2303 S"},
-      {67, {.shift = true}, "\u21e7 67"},
-      {300, {}, "300"},
-      {-5, {}, "-5"},
-  };
-  for (const auto& c : cases) EXPECT_EQ(names.keystrokeDescription(c.code, c.modifiers), c.text);
+  EXPECT_EQ(names.keystrokeDescription(1, {true, true, true, true}),
+            "\u2318 \u21e7 \u2325 \u2303 S");
+  EXPECT_EQ(names.keystrokeDescription(49, {.option = true}), "\u2325 49");
+  EXPECT_EQ(names.keystrokeDescription(-5, {}), "-5");
 }
 
 }  // namespace

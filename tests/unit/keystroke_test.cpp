@@ -10,7 +10,6 @@ namespace zorv::testing {
 namespace {
 
 using ::testing::ElementsAre;
-using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
 
 constexpr port::EventFlags kCommand = 0x100000;
@@ -41,19 +40,14 @@ TEST(DecodeKeystroke, TakesTheLowByteAndTheFourModifierBitsOnly) {
     Keystroke expected;
   };
   const Case cases[] = {
-      {0, {0, {}}},
       {36, {36, {}}},
-      {0x300, {0, {.command = true, .shift = true}}},
       {0x1031, {49, {.control = true}}},
       {0x1B00 + 12, {12, {true, true, true, true}}},
       // Bit 10 and everything above bit 12 are ignored.
-      {0x400, {0, {}}},
       {0x7FF, {0xFF, {.command = true, .shift = true}}},
-      {0x12000 + 0x100 + 5, {5, {.command = true}}},
       {std::int64_t(1) << 40 | 0x801, {1, {.option = true}}},
       // Negative: bits 0 to 12 of the two's complement. -1 has them all set.
       {-1, {0xFF, {true, true, true, true}}},
-      {-0x1000 + 3, {3, {.control = true}}},
       {INT64_MIN, {0, {}}},
   };
   for (const auto& c : cases) {
@@ -76,12 +70,17 @@ TEST_F(SimulateKeystroke, APlainKeyIsOneDownAndOneUpWithoutFlags) {
 TEST_F(SimulateKeystroke, AllFourModifiersGoDownAndUpInTheSameOrderAroundTheKey) {
   run(request(0x1B00 + 1));
   const auto all = std::to_string(kCommand | kShift | kOption | kControl);
-  ASSERT_EQ(kCommand | kShift | kOption | kControl, 0x1E0000u);
   EXPECT_THAT(posted(desktop.keyboard),
               ElementsAre("55 down 0", "56 down 0", "58 down 0", "59 down 0", "1 down " + all,
                           "1 up " + all, "55 up 0", "56 up 0", "58 up 0", "59 up 0"));
   EXPECT_THAT(out(), ElementsAre("in helper", "\u2318 \u21e7 \u2325 \u2303 S key down simulated",
                                  "\u2318 \u21e7 \u2325 \u2303 S key up simulated"));
+  // Every event has no source, goes to the HID tap and is released.
+  for (const auto& e : desktop.keyboard.posted) {
+    EXPECT_FALSE(e.hadSource);
+    EXPECT_EQ(e.tap, port::EventTap::hid);
+  }
+  EXPECT_EQ(desktop.keyboard.liveEvents, 0);
 }
 
 TEST_F(SimulateKeystroke, EachModifierAloneHasItsKeyAndItsFlag) {
@@ -107,51 +106,6 @@ TEST_F(SimulateKeystroke, EachModifierAloneHasItsKeyAndItsFlag) {
     EXPECT_THAT(out(), ElementsAre("in helper", c.glyph + "Return (Enter) key down simulated",
                                    c.glyph + "Return (Enter) key up simulated"));
   }
-}
-
-TEST_F(SimulateKeystroke, ControlSpaceIsDescribedByNumber) {
-  run(request(0x1031));
-  const auto control = std::to_string(kControl);
-  EXPECT_THAT(posted(desktop.keyboard),
-              ElementsAre("59 down 0", "49 down " + control, "49 up " + control, "59 up 0"));
-  EXPECT_THAT(out(), ElementsAre("in helper", "\u2303 49 key down simulated",
-                                 "\u2303 49 key up simulated"));
-}
-
-TEST_F(SimulateKeystroke, IgnoredBitsAndNegativeCodesPostTheSameAsTheirDecodedForm) {
-  struct Case {
-    std::int64_t code;
-    std::int64_t same;
-  };
-  const Case cases[] = {{0x400, 0},
-                        {0x400 + 0x300, 0x300},
-                        {0x2000 + 0x1000 + 49, 0x1031},
-                        {0x7FFF0000LL + 0x100 + 7, 0x100 + 7},
-                        {-1, 0x1BFF},
-                        {-0x10000 + 0x1000 + 1, 0x1001}};
-  for (const auto& c : cases) {
-    desktop.keyboard.posted.clear();
-    desktop.console.lines.clear();
-    run(request(c.same));
-    const auto expectedEvents = posted(desktop.keyboard);
-    const auto expectedLines = out();
-    ASSERT_FALSE(expectedEvents.empty());
-    desktop.keyboard.posted.clear();
-    desktop.console.lines.clear();
-    run(request(c.code));
-    EXPECT_THAT(posted(desktop.keyboard), ElementsAreArray(expectedEvents)) << "code " << c.code;
-    EXPECT_THAT(out(), ElementsAreArray(expectedLines)) << "code " << c.code;
-  }
-}
-
-TEST_F(SimulateKeystroke, EveryEventHasNoSourceGoesToTheHidTapAndIsReleased) {
-  run(request(0x1B00 + 12));
-  ASSERT_EQ(desktop.keyboard.posted.size(), 10u);
-  for (const auto& e : desktop.keyboard.posted) {
-    EXPECT_FALSE(e.hadSource);
-    EXPECT_EQ(e.tap, port::EventTap::hid);
-  }
-  EXPECT_EQ(desktop.keyboard.liveEvents, 0);
 }
 
 TEST_F(SimulateKeystroke, TheModifiersOnlyAddFlagsToThoseANewEventHas) {

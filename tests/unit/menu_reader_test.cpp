@@ -1,5 +1,5 @@
-// Reading a menu bar into a tree: what is kept, what is dropped, shortcuts, and
-// the order in which a search finds nodes.
+// Reading a menu bar into a tree, the reference the menu search is compared
+// with: what is kept, what is dropped, and the order in which matches are found.
 
 #include <gmock/gmock.h>
 
@@ -13,7 +13,6 @@ namespace {
 using helper::MenuReader;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
-using ::testing::Optional;
 
 constexpr port::Pid kApp = 9;
 
@@ -68,50 +67,6 @@ TEST_F(ReadMenuTree, TopLevelKeepsEmptyTitlesAndNamesOnlyAFirstAppleByItsGlyph) 
   EXPECT_THAT(names(read()->subitems), ElementsAre("\uF8FF", "", "Apple"));
 }
 
-TEST_F(ReadMenuTree, ReadsShortcutsFromTheKeyAndModifierAttributes) {
-  installMenuBar(desktop.accessibility, kApp,
-                 {{.title = "File",
-                   .items = {{.title = "Save", .cmdChar = "S", .cmdModifiers = 0},
-                             {.title = "Ctrl", .cmdChar = "S", .cmdModifiers = 12},
-                             {.title = "Bare", .cmdChar = "S", .cmdModifiers = 8},
-                             {.title = "OptE", .cmdChar = "E", .cmdModifiers = 2},
-                             {.title = "All", .cmdChar = "K", .cmdModifiers = 7},
-                             {.title = "Out", .cmdChar = "S", .cmdModifiers = 16},
-                             {.title = "NoMods", .cmdChar = "S"},
-                             {.title = "Empty", .cmdChar = "", .cmdModifiers = 0},
-                             {.title = "None"}}}});
-  auto file = child(read(), "File");
-  using V = std::vector<std::string>;
-  EXPECT_THAT(child(file, "Save")->shortcuts, Optional(V{"\u2318", "S"}));
-  EXPECT_THAT(child(file, "Ctrl")->shortcuts, Optional(V{"\u2303", "S"}));
-  EXPECT_THAT(child(file, "Bare")->shortcuts, Optional(V{"", "S"}));
-  EXPECT_THAT(child(file, "OptE")->shortcuts, Optional(V{"\u2325", "\u2318", "E"}));
-  EXPECT_THAT(child(file, "All")->shortcuts,
-              Optional(V{"\u2303", "\u2325", "\u21E7", "\u2318", "K"}));
-  EXPECT_EQ(child(file, "Out")->shortcuts, std::nullopt);
-  EXPECT_EQ(child(file, "NoMods")->shortcuts, std::nullopt);
-  EXPECT_EQ(child(file, "Empty")->shortcuts, std::nullopt);
-  EXPECT_EQ(child(file, "None")->shortcuts, std::nullopt);
-}
-
-TEST_F(ReadMenuTree, ShortcutGlyphTable) {
-  const auto& glyphs = MenuReader::shortcutGlyphs();
-  EXPECT_EQ(glyphs[0], "\u2318");
-  EXPECT_EQ(glyphs[1], "\u21E7 \u2318");
-  EXPECT_EQ(glyphs[3], "\u2325 \u21E7 \u2318");
-  EXPECT_EQ(glyphs[6], "\u2303 \u2325 \u2318");
-  EXPECT_EQ(glyphs[8], "");
-  EXPECT_EQ(glyphs[9], "\u21E7");
-  EXPECT_EQ(glyphs[13], "\u2303 \u21E7");
-  EXPECT_EQ(glyphs[15], "\u2303 \u2325 \u21E7");
-}
-
-TEST_F(ReadMenuTree, AnUnreadableMenuBarPrintsItsErrorAndYieldsNothing) {
-  desktop.accessibility.application(kApp)->readErrors["AXMenuBar"] = kAXErrorAPIDisabled;
-  EXPECT_EQ(read(), nullptr);
-  EXPECT_THAT(desktop.console.lines, ElementsAre("error: AXError.APIDisabled."));
-}
-
 TEST_F(ReadMenuTree, AMenuBarWithoutChildrenIsAnEmptyRoot) {
   auto bar = desktop.accessibility.newNode(kApp, "AXMenuBar");
   desktop.accessibility.application(kApp)->attributes["AXMenuBar"] = desktop.accessibility.ref(bar);
@@ -163,22 +118,6 @@ TEST(CollectItems, ListsDirectMatchesBeforeDeeperOnesSubtreeBySubtree) {
   found.clear();
   root->collectItems([](const Item& i) { return i.name == "Root"; }, found);
   EXPECT_THAT(found, IsEmpty());
-}
-
-TEST(MenuItemEquality, ByNameAndElement) {
-  MemoryDesktop desktop;
-  auto node = desktop.accessibility.newNode(1, "AXMenuItem", "Open");
-  MenuReader::MenuItem a, b, c;
-  a.name = "Caf\xC3\xA9";
-  b.name = "Cafe\xCC\x81";
-  EXPECT_EQ(a, b);  // neither has an element
-  a.axUIElement = desktop.accessibility.ref(node);
-  EXPECT_FALSE(a == b);
-  b.axUIElement = desktop.accessibility.ref(node);  // another reference, same element
-  EXPECT_EQ(a, b);
-  c.name = "caf\xC3\xA9";
-  c.axUIElement = a.axUIElement;
-  EXPECT_FALSE(a == c);
 }
 
 }  // namespace

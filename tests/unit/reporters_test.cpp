@@ -2,8 +2,6 @@
 
 #include <gmock/gmock.h>
 
-#include <set>
-
 #include "desktop/memory_desktop.h"
 #include "helper/reporters.h"
 
@@ -33,13 +31,6 @@ TEST_F(Reporters, ANotificationAsksForAuthorizationThenAddsARequest) {
   EXPECT_EQ(request.identifier.size(), 36u);
 }
 
-TEST_F(Reporters, WithoutSubtitleThereIsNoSubtitleAtAll) {
-  reporter.postUserNotification("Failed to get the frontmost application's menu.", std::nullopt);
-  desktop.settle();
-  ASSERT_EQ(desktop.userNotifications.delivered.size(), 1u);
-  EXPECT_FALSE(desktop.userNotifications.delivered[0].content.subtitle.has_value());
-}
-
 TEST_F(Reporters, ARefusedAuthorizationStillAddsTheRequest) {
   desktop.userNotifications.grantAuthorization = false;
   reporter.postUserNotification("title", std::nullopt);
@@ -55,19 +46,6 @@ TEST_F(Reporters, IdenticalReportsAreSeparateNotifications) {
   EXPECT_NE(desktop.userNotifications.delivered[0].identifier,
             desktop.userNotifications.delivered[1].identifier);
   EXPECT_THAT(desktop.userNotifications.authorizationRequests, ElementsAre(70u, 70u));
-}
-
-TEST_F(Reporters, AnAlertIsShownLaterOnTheMainQueue) {
-  reporter.showAlert("Unrecognized action", "You may need to upgrade the helper.");
-  EXPECT_THAT(desktop.alerts.shown, IsEmpty());
-  EXPECT_EQ(desktop.dispatch.pendingMain(), 1u);
-  desktop.dispatch.drainMain();
-  ASSERT_EQ(desktop.alerts.shown.size(), 1u);
-  const auto& alert = desktop.alerts.shown[0];
-  EXPECT_EQ(alert.style, port::AlertStyle::critical);
-  EXPECT_EQ(alert.messageText, "Unrecognized action");
-  EXPECT_EQ(alert.informativeText, "You may need to upgrade the helper.");
-  EXPECT_THAT(alert.buttons, ElementsAre("Cancel"));
 }
 
 }  // namespace

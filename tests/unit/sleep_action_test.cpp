@@ -4,7 +4,6 @@
 #include <gmock/gmock.h>
 
 #include "desktop/memory_desktop.h"
-#include "helper/login_window.h"
 #include "helper_fixture.h"
 
 namespace zorv::testing {
@@ -98,20 +97,6 @@ TEST_F(Sleep, AReplyDescriptorHandedBackOnSuccessIsDisposedToo) {
   run(R"({"sleep":{}})");
   EXPECT_THAT(desktop.appleEvents.live, IsEmpty());
   EXPECT_THAT(desktop.console.lines, ElementsAre("in helper"));
-}
-
-TEST(LoginWindow, RaisesAnErrorNamedAfterTheFailingCallWithItsStatus) {
-  EventLog log;
-  MemoryAppleEvents events(log);
-  events.failures = {{"AESendMessage", -609}};
-  try {
-    helper::LoginWindow::sendCoreEvent(events, helper::kAESleep);
-    FAIL() << "no error";
-  } catch (const helper::AppleEventError& error) {
-    EXPECT_EQ(error.domain(), "AESendMessage");
-    EXPECT_EQ(error.code(), -609);
-  }
-  EXPECT_THAT(events.live, IsEmpty());
 }
 
 }  // namespace

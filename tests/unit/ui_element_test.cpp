@@ -86,21 +86,10 @@ TEST_F(ElementLayer, EachOperationHasItsOwnRulesForNoValueAndUnsupported) {
 TEST_F(ElementLayer, ActionsAndPidThrowEveryFailure) {
   node->actionResults["AXPress"] = kAXErrorCannotComplete;
   EXPECT_EQ(thrownBy([&] { element.performAction(ax::Action::press); }), kAXErrorCannotComplete);
-  EXPECT_EQ(element.actionDescription("AXShowMenu"), std::nullopt);  // ActionUnsupported
   EXPECT_EQ(element.pid(), 42);
   node->allCallsFail = kAXErrorInvalidUIElement;
   EXPECT_EQ(thrownBy([&] { element.pid(); }), kAXErrorInvalidUIElement);
   EXPECT_EQ(thrownBy([&] { element.attributeNames(); }), kAXErrorInvalidUIElement);
-}
-
-TEST_F(ElementLayer, UnknownNamesArePrintedForAttributesAndDroppedForActions) {
-  node->attributes["AXBogus"] = true;
-  const auto attributes = element.attributes();
-  EXPECT_THAT(attributes, ElementsAre(ax::Attribute::role, ax::Attribute::title));
-  EXPECT_THAT(desktop.console.lines, ElementsAre("Unrecognized attribute: AXBogus"));
-  node->actionResults["AXPress"] = 0;
-  node->actionResults["AXWiggle"] = 0;
-  EXPECT_THAT(element.actions(), ElementsAre(ax::Action::press));
 }
 
 TEST_F(ElementLayer, ValuesArePackedAsThePlatformExpects) {
@@ -127,18 +116,6 @@ TEST_F(ElementLayer, ValuesArePackedAsThePlatformExpects) {
   node->attributes.erase("AXTitleUIElement");
 }
 
-TEST_F(ElementLayer, AMessagingTimeoutBelowZeroIsStoredAsZero) {
-  element.setMessagingTimeout(-1);
-  EXPECT_EQ(element.messagingTimeout(), 0.0f);
-  element.setMessagingTimeout(2.5f);
-  EXPECT_EQ(element.messagingTimeout(), 2.5f);
-  EXPECT_TRUE(desktop.console.lines.empty());
-  node->allCallsFail = kAXErrorCannotComplete;
-  element.setMessagingTimeout(1);
-  EXPECT_THAT(desktop.console.lines,
-              ElementsAre("Unexpected error setting messaging timeout: AXError.CannotComplete"));
-}
-
 TEST_F(ElementLayer, Descriptions) {
   desktop.workspace.launch(42, "Editor", "org.example.Editor");
   const auto serial = std::to_string(node->serial);
@@ -163,31 +140,12 @@ TEST_F(ElementLayer, Descriptions) {
 
 TEST_F(ElementLayer, ApplicationsComeOnlyFromLiveProcesses) {
   auto editor = desktop.workspace.launch(42, "Editor", "org.example.Editor");
-  auto daemon = desktop.workspace.launch(43, "Daemon", "org.example.Daemon");
-  daemon->policy = port::ActivationPolicy::prohibited;
   auto negative = desktop.workspace.launch(-5, "Odd", "org.example.Odd");
   EXPECT_TRUE(ax::Application::fromPid(desktop.platform(), 42));
   EXPECT_FALSE(ax::Application::fromPid(desktop.platform(), 7));
   EXPECT_FALSE(ax::Application::fromRunningApplication(desktop.platform(), negative));
-  EXPECT_EQ(ax::Application::allApplications(desktop.platform()).size(), 1u);
-  EXPECT_EQ(
-      ax::Application::applicationsWithBundleID(desktop.platform(), "org.example.Daemon").size(),
-      1u);
   editor->terminated = true;
   EXPECT_FALSE(ax::Application::fromRunningApplication(desktop.platform(), editor));
-}
-
-TEST_F(ElementLayer, WindowsAreReadAsElements) {
-  auto appNode = desktop.accessibility.application(42);
-  auto w1 = desktop.accessibility.newNode(42, "AXWindow", "One");
-  appNode->attributes["AXWindows"] = port::Array{desktop.accessibility.ref(w1)};
-  ax::Application app(desktop.platform(), desktop.accessibility.ref(appNode));
-  auto windows = app.windows();
-  ASSERT_TRUE(windows);
-  ASSERT_EQ(windows->size(), 1u);
-  EXPECT_EQ((*windows)[0]->attribute<std::string>(ax::Attribute::title), "One");
-  appNode->attributes["AXWindows"] = std::string("not a list");
-  EXPECT_EQ(thrownBy([&] { app.windows(); }), kAXErrorIllegalArgument);
 }
 
 }  // namespace
