@@ -30,6 +30,11 @@ LinuxPlatform::LinuxPlatform()
 }
 
 LinuxPlatform::~LinuxPlatform() {
+  // Work on the worker threads uses the services: it ends before any of them
+  // goes. The readers blocked on children's output are released first, so that
+  // waiting for the running work cannot hang; delayed work is dropped.
+  tasks_.shutdown();
+  dispatch_.shutdown();
   if (sessionBus_) {
     g_dbus_connection_flush_sync(sessionBus_, nullptr, nullptr);
     g_object_unref(sessionBus_);
