@@ -144,7 +144,10 @@ class ChildSupervisor {
           timeout = timeout < 0 ? millis : std::min(timeout, millis);
         }
       }
-      if (::poll(fds.data(), fds.size(), timeout) < 0 && errno != EINTR) return;
+      if (::poll(fds.data(), fds.size(), timeout) < 0) {
+        if (errno == EINTR) continue;
+        return;
+      }
       if (fds[0].revents != 0) return;
       std::uint64_t count = 0;
       while (::read(changed_, &count, sizeof count) < 0 && errno == EINTR) {
