@@ -219,6 +219,7 @@ TEST(PosixTasks, ShutdownReleasesReadersDropsDelayedWorkAndKillsChildrenAskedToE
   auto dispatch = std::make_unique<GlibDispatch>();
   // What the work touches, gone once the platform is.
   auto readersDone = std::make_unique<std::atomic<int>>(0);
+  std::atomic<int> readersStarted{0};
   auto limitsRun = std::make_unique<std::atomic<int>>(0);
   std::vector<pid_t> pids;
   std::shared_ptr<port::Task> askedToEnd;
@@ -235,12 +236,13 @@ TEST(PosixTasks, ShutdownReleasesReadersDropsDelayedWorkAndKillsChildrenAskedToE
     pids.push_back(task->processIdentifier());
     askedToEnd = task;
     dispatch->asyncGlobal([&, err] {
+      ++readersStarted;
       err->readDataToEndOfFile();
       ++*readersDone;
     });
     dispatch->asyncAfterGlobal(std::chrono::milliseconds(300), [&] { ++*limitsRun; });
   }
-  ASSERT_TRUE(iterateUntil([&] { return fs::exists(ready); }));
+  ASSERT_TRUE(iterateUntil([&] { return fs::exists(ready) && readersStarted == 2; }));
   askedToEnd->terminate();
   tasks.reset();
   dispatch.reset();
