@@ -1,6 +1,7 @@
 #include "linux/glib_dispatch.h"
 
-#include <memory>
+#include <algorithm>
+#include <system_error>
 
 namespace zorv::linux_desktop {
 namespace {
@@ -29,29 +30,45 @@ GlibDispatch::GlibDispatch() {
   g_source_set_can_recurse(mainSource_, TRUE);
   g_source_set_name(mainSource_, "zorv main queue");
   g_source_attach(mainSource_, nullptr);
-
-  GError* error = nullptr;
-  // Unbounded: a worker may block for as long as a child keeps its standard error open.
-  pool_ = g_thread_pool_new(&GlibDispatch::runGlobal, nullptr, -1, FALSE, &error);
-  if (!pool_) g_error("cannot create the worker pool: %s", error->message);
 }
 
 GlibDispatch::~GlibDispatch() {
+  shutdown();
   g_source_destroy(mainSource_);
   g_source_unref(mainSource_);
-  // Neither waits for running work (a reader may be blocked on a child that
-  // outlives the helper) nor runs queued work: both end with the process.
-  g_thread_pool_free(pool_, TRUE, FALSE);
+}
+
+void GlibDispatch::shutdown() {
+  std::deque<port::Work> mainLeft;
+  std::deque<port::Work> globalLeft;
+  std::map<GSource*, port::Work> delayedLeft;
+  std::vector<std::thread> workers;
+  {
+    std::lock_guard lock(mutex_);
+    if (stopped_) return;
+    stopped_ = true;
+    mainLeft.swap(main_);
+    globalLeft.swap(global_);
+    delayedLeft.swap(delayed_);
+    workers.swap(workers_);
+  }
+  globalQueued_.notify_all();
+  for (auto& [source, work] : delayedLeft) {
+    g_source_destroy(source);
+    g_source_unref(source);
+  }
+  // Running work is waited for.
+  for (auto& worker : workers) worker.join();
 }
 
 void GlibDispatch::asyncMain(port::Work work) {
   {
     std::lock_guard lock(mutex_);
+    if (stopped_) return;
     main_.push_back(std::move(work));
   }
   g_source_set_ready_time(mainSource_, 0);  // wakes the main context; thread-safe
 }
-
 gboolean GlibDispatch::dispatchMain(GSource* source, GSourceFunc, gpointer) {
   auto* self = reinterpret_cast<MainQueueSource*>(source)->owner;
   port::Work work;
@@ -71,28 +88,79 @@ gboolean GlibDispatch::dispatchMain(GSource* source, GSourceFunc, gpointer) {
 }
 
 void GlibDispatch::asyncGlobal(port::Work work) {
-  g_thread_pool_push(pool_, new port::Work(std::move(work)), nullptr);
+  std::lock_guard lock(mutex_);
+  if (stopped_) return;
+  global_.push_back(std::move(work));
+  // Workers that ended idle are joined here (it takes no time: they have returned).
+  for (const auto id : idleEnded_) {
+    const auto ended = std::find_if(workers_.begin(), workers_.end(),
+                                    [&](const std::thread& t) { return t.get_id() == id; });
+    if (ended == workers_.end()) continue;
+    ended->join();
+    workers_.erase(ended);
+  }
+  idleEnded_.clear();
+  if (idle_ > 0) {
+    globalQueued_.notify_one();
+    return;
+  }
+  // Without a limit: a worker may block for as long as a child keeps its
+  // standard error open.
+  try {
+    workers_.emplace_back(&GlibDispatch::runWorker, this);
+  } catch (const std::system_error&) {
+    // The work waits for a worker that is running now to become free.
+  }
 }
 
-void GlibDispatch::runGlobal(gpointer data, gpointer) {
-  std::unique_ptr<port::Work> work(static_cast<port::Work*>(data));
-  (*work)();
+void GlibDispatch::runWorker() {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    ++idle_;
+    const bool queued = globalQueued_.wait_for(lock, kIdleWorkerLifetime,
+                                               [this] { return stopped_ || !global_.empty(); });
+    --idle_;
+    if (stopped_) return;
+    if (!queued) {
+      idleEnded_.push_back(std::this_thread::get_id());
+      return;
+    }
+    port::Work work = std::move(global_.front());
+    global_.pop_front();
+    lock.unlock();
+    work();
+    work = nullptr;  // what it holds goes on this thread, outside the lock
+    lock.lock();
+  }
 }
 
 void GlibDispatch::asyncAfterGlobal(std::chrono::milliseconds delay, port::Work work) {
-  struct Delayed {
-    GlibDispatch* self;
-    port::Work work;
-  };
-  auto* delayed = new Delayed{this, std::move(work)};
-  g_timeout_add_full(
-      G_PRIORITY_DEFAULT, static_cast<guint>(delay.count()),
-      [](gpointer data) -> gboolean {
-        auto* d = static_cast<Delayed*>(data);
-        d->self->asyncGlobal(std::move(d->work));
-        return G_SOURCE_REMOVE;
-      },
-      delayed, [](gpointer data) { delete static_cast<Delayed*>(data); });
+  GSource* source = g_timeout_source_new(static_cast<guint>(delay.count()));
+  g_source_set_callback(source, &GlibDispatch::fireDelayed, this, nullptr);
+  std::lock_guard lock(mutex_);
+  if (stopped_) {
+    g_source_unref(source);
+    return;
+  }
+  delayed_.emplace(source, std::move(work));
+  // Under the lock, so that shutdown() never sees a source not attached yet.
+  g_source_attach(source, nullptr);
+}
+
+gboolean GlibDispatch::fireDelayed(gpointer data) {
+  auto* self = static_cast<GlibDispatch*>(data);
+  GSource* source = g_main_current_source();
+  port::Work work;
+  {
+    std::lock_guard lock(self->mutex_);
+    const auto found = self->delayed_.find(source);
+    if (found == self->delayed_.end()) return G_SOURCE_REMOVE;
+    work = std::move(found->second);
+    self->delayed_.erase(found);
+  }
+  g_source_unref(source);  // the context keeps its own until this returns
+  self->asyncGlobal(std::move(work));
+  return G_SOURCE_REMOVE;
 }
 
 }  // namespace zorv::linux_desktop

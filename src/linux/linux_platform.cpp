@@ -75,6 +75,11 @@ bool LinuxPlatform::ownSessionName() {
 }
 
 LinuxPlatform::~LinuxPlatform() {
+  // Work on the worker threads uses the services: it ends before any of them
+  // goes. The readers blocked on children's output are released first, so that
+  // waiting for the running work cannot hang; delayed work is dropped.
+  tasks_.shutdown();
+  dispatch_.shutdown();
   if (sessionBus_) {
     g_signal_handler_disconnect(sessionBus_, busClosedHandler_);
     // Handed over at once, so that a helper started right after this one ends

@@ -1,12 +1,16 @@
 #include "linux/posix_tasks.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/eventfd.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <system_error>
@@ -28,9 +32,177 @@ std::string startFailure(const std::string& path, int code) {
   return "The file “" + path + "” could not be started: " + reason + ".";
 }
 
+void wake(int eventFd) {
+  const std::uint64_t one = 1;
+  while (::write(eventFd, &one, sizeof one) < 0 && errno == EINTR) {
+  }
+}
+
 }  // namespace
 
-PosixPipe::PosixPipe() {
+// The one thread that reaps the children of a PosixTasks and kills those whose
+// grace period is over. It sleeps in poll() on a pidfd per child, so it needs no
+// signal handler and no thread per child.
+class ChildSupervisor {
+ public:
+  using Child = PosixTask::Child;
+
+  ChildSupervisor()
+      : stopped_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
+        changed_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+  ~ChildSupervisor() {
+    shutdown();
+    for (int fd : {stopped_, changed_}) {
+      if (fd >= 0) ::close(fd);
+    }
+  }
+  ChildSupervisor(const ChildSupervisor&) = delete;
+  ChildSupervisor& operator=(const ChildSupervisor&) = delete;
+
+  // Readable (for good) once the supervisor has shut down.
+  int stoppedFd() const { return stopped_; }
+
+  // Watches a launched child until it ends; the task lives at least that long.
+  // False when it cannot be watched (then nobody reaps it).
+  bool watch(std::shared_ptr<Child> child, std::shared_ptr<PosixTask> keepAlive) {
+    // By system call: the C library's declaration of it is not usable from C++ everywhere.
+    const int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, child->pid, 0));
+    if (pidfd < 0) return false;
+    std::lock_guard lock(mutex_);
+    bool started = !shutDown_ && stopped_ >= 0 && changed_ >= 0;
+    if (started && !thread_.joinable()) {
+      try {
+        thread_ = std::thread(&ChildSupervisor::run, this);
+      } catch (const std::system_error&) {
+        started = false;
+      }
+    }
+    if (!started) {
+      ::close(pidfd);
+      return false;
+    }
+    watched_.push_back({pidfd, std::move(child), std::move(keepAlive), std::nullopt});
+    wake(changed_);
+    return true;
+  }
+
+  // Kills the child `grace` from now unless it has ended by then.
+  void killAfter(const std::shared_ptr<Child>& child, std::chrono::milliseconds grace) {
+    std::lock_guard lock(mutex_);
+    for (auto& watched : watched_) {
+      if (watched.child == child) watched.killAt = std::chrono::steady_clock::now() + grace;
+    }
+    wake(changed_);
+  }
+
+  void shutdown() {
+    {
+      std::lock_guard lock(mutex_);
+      if (shutDown_) return;
+      shutDown_ = true;
+    }
+    if (stopped_ >= 0) wake(stopped_);
+    if (thread_.joinable()) thread_.join();
+    std::vector<Watched> left;
+    {
+      std::lock_guard lock(mutex_);
+      left.swap(watched_);
+    }
+    for (auto& watched : left) {
+      // Asked to end and given no more time: nobody would be left to end it.
+      if (watched.killAt) killUnlessReaped(*watched.child);
+      ::close(watched.pidfd);
+    }
+  }
+
+ private:
+  struct Watched {
+    int pidfd;
+    std::shared_ptr<Child> child;
+    std::shared_ptr<PosixTask> keepAlive;
+    std::optional<std::chrono::steady_clock::time_point> killAt;
+  };
+
+  static void killUnlessReaped(Child& child) {
+    std::lock_guard lock(child.mutex);
+    // Not reaped yet under the lock, so the pid is still the child's.
+    if (!child.reaped) ::kill(child.pid, SIGKILL);
+  }
+
+  void run() {
+    for (;;) {
+      std::vector<pollfd> fds{{stopped_, POLLIN, 0}, {changed_, POLLIN, 0}};
+      int timeout = -1;
+      {
+        std::lock_guard lock(mutex_);
+        const auto now = std::chrono::steady_clock::now();
+        for (const auto& watched : watched_) {
+          fds.push_back({watched.pidfd, POLLIN, 0});
+          if (!watched.killAt) continue;
+          const auto left = std::chrono::ceil<std::chrono::milliseconds>(*watched.killAt - now);
+          const int millis = static_cast<int>(std::max<std::int64_t>(left.count(), 0));
+          timeout = timeout < 0 ? millis : std::min(timeout, millis);
+        }
+      }
+      if (::poll(fds.data(), fds.size(), timeout) < 0) {
+        if (errno == EINTR) continue;
+        return;
+      }
+      if (fds[0].revents != 0) return;
+      std::uint64_t count = 0;
+      while (::read(changed_, &count, sizeof count) < 0 && errno == EINTR) {
+      }
+      // Only this thread removes entries, so the first ones are those polled.
+      std::vector<Watched> ended;
+      std::vector<std::shared_ptr<Child>> due;
+      {
+        std::lock_guard lock(mutex_);
+        const auto now = std::chrono::steady_clock::now();
+        for (std::size_t i = 0; i < watched_.size();) {
+          if (i + 2 < fds.size() && fds[i + 2].revents != 0) {
+            ended.push_back(std::move(watched_[i]));
+            watched_.erase(watched_.begin() + static_cast<std::ptrdiff_t>(i));
+            fds.erase(fds.begin() + static_cast<std::ptrdiff_t>(i + 2));
+            continue;
+          }
+          if (watched_[i].killAt && *watched_[i].killAt <= now) {
+            due.push_back(watched_[i].child);
+            watched_[i].killAt.reset();
+          }
+          ++i;
+        }
+      }
+      for (auto& watched : ended) {
+        reap(*watched.child);
+        ::close(watched.pidfd);
+      }
+      for (const auto& child : due) killUnlessReaped(*child);
+      // The tasks go here, outside every lock, when nobody else holds them.
+    }
+  }
+
+  static void reap(Child& child) {
+    {
+      std::lock_guard lock(child.mutex);
+      int status = 0;
+      while (::waitpid(child.pid, &status, 0) < 0 && errno == EINTR) {
+      }
+      child.status = status;
+      child.reaped = true;
+    }
+    child.ended.notify_all();
+  }
+
+  const int stopped_;
+  const int changed_;
+  std::mutex mutex_;
+  std::vector<Watched> watched_;  // guarded by mutex_
+  bool shutDown_ = false;         // guarded by mutex_
+  std::thread thread_;
+};
+
+PosixPipe::PosixPipe(std::shared_ptr<ChildSupervisor> supervisor)
+    : supervisor_(std::move(supervisor)) {
   int ends[2];
   if (::pipe2(ends, O_CLOEXEC) != 0) return;
   readEnd_ = ends[0];
@@ -52,6 +224,15 @@ std::vector<std::uint8_t> PosixPipe::readDataToEndOfFile() {
   if (readEnd_ < 0) return data;
   std::uint8_t buffer[65536];
   for (;;) {
+    if (supervisor_) {
+      pollfd fds[2] = {{readEnd_, POLLIN, 0}, {supervisor_->stoppedFd(), POLLIN, 0}};
+      if (::poll(fds, 2, -1) < 0) {
+        if (errno == EINTR) continue;
+        return data;
+      }
+      // Shut down while the writer still has it open: the run is abandoned.
+      if (fds[1].revents != 0) return {};
+    }
     const ssize_t count = ::read(readEnd_, buffer, sizeof buffer);
     if (count > 0) {
       data.insert(data.end(), buffer, buffer + count);
@@ -144,9 +325,7 @@ std::optional<port::PlatformError> PosixTask::launch() {
     std::lock_guard lock(child_->mutex);
     child_->pid = pid;
   }
-  try {
-    std::thread(&PosixTask::watch, child_, weak_from_this().lock()).detach();
-  } catch (const std::system_error& error) {
+  if (!supervisor_ || !supervisor_->watch(child_, weak_from_this().lock())) {
     // Without a watcher nobody would reap it: end it now.
     ::kill(pid, SIGKILL);
     int status = 0;
@@ -155,29 +334,9 @@ std::optional<port::PlatformError> PosixTask::launch() {
     std::lock_guard lock(child_->mutex);
     child_->reaped = true;
     child_->status = status;
-    return posixError(EAGAIN, "The child could not be watched: " + std::string(error.what()));
+    return posixError(EAGAIN, "The child could not be watched.");
   }
   return std::nullopt;
-}
-
-void PosixTask::watch(std::shared_ptr<Child> child, std::shared_ptr<PosixTask> keepAlive) {
-  const pid_t pid = child->pid;
-  // Wait without reaping, so that the pid cannot be reused while terminate()
-  // might still signal it; reap under the lock.
-  siginfo_t info{};
-  while (::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOWAIT) < 0 && errno == EINTR) {
-  }
-  {
-    std::lock_guard lock(child->mutex);
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    child->status = status;
-    child->reaped = true;
-  }
-  child->ended.notify_all();
-  // From here the task lives only as long as others hold it.
-  keepAlive.reset();
 }
 
 void PosixTask::waitUntilExit() {
@@ -187,26 +346,16 @@ void PosixTask::waitUntilExit() {
 }
 
 void PosixTask::terminate() {
-  std::lock_guard lock(child_->mutex);
-  if (child_->pid == 0 || child_->reaped) return;
-  ::kill(child_->pid, SIGTERM);
-  if (child_->killPending) return;
-  // A child that ignores the signal, or handles it and goes on, would run on
-  // past its time limit, holding its watcher and its readers with it.
-  try {
-    std::thread(&PosixTask::killAfterGrace, child_).detach();
+  {
+    std::lock_guard lock(child_->mutex);
+    if (child_->pid == 0 || child_->reaped) return;
+    ::kill(child_->pid, SIGTERM);
+    if (child_->killPending) return;
     child_->killPending = true;
-  } catch (const std::system_error&) {
-    // No thread to wait with: the terminate signal is all it gets.
   }
-}
-
-void PosixTask::killAfterGrace(std::shared_ptr<Child> child) {
-  std::unique_lock lock(child->mutex);
-  // Not reaped yet under the lock, so the pid is still the child's.
-  if (!child->ended.wait_for(lock, kTerminateGrace, [&] { return child->reaped; })) {
-    ::kill(child->pid, SIGKILL);
-  }
+  // A child that ignores the signal, or handles it and goes on, would run on
+  // past its time limit, holding its readers with it.
+  supervisor_->killAfter(child_, kTerminateGrace);
 }
 
 pid_t PosixTask::processIdentifier() const {
@@ -225,12 +374,22 @@ std::string PosixTask::description() const {
          launchPath_.value_or("(no launch path)") + ">";
 }
 
+PosixTasks::PosixTasks() : supervisor_(std::make_shared<ChildSupervisor>()) {}
+
+PosixTasks::~PosixTasks() {
+  shutdown();
+}
+
+void PosixTasks::shutdown() {
+  supervisor_->shutdown();
+}
+
 std::shared_ptr<port::Task> PosixTasks::createTask() {
-  return std::make_shared<PosixTask>();
+  return std::make_shared<PosixTask>(supervisor_);
 }
 
 std::shared_ptr<port::Pipe> PosixTasks::createPipe() {
-  return std::make_shared<PosixPipe>();
+  return std::make_shared<PosixPipe>(supervisor_);
 }
 
 }  // namespace zorv::linux_desktop

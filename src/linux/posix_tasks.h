@@ -1,9 +1,14 @@
 #pragma once
 // Child processes with posix_spawn. A child gets exactly the environment it is
 // given (none by default), no descriptor but 0, 1 and 2, default signal
-// handling, and is always reaped: a watcher thread per child waits for its end
-// and keeps its task alive until then. A child asked to terminate that is still
-// there after a grace period is killed.
+// handling, and is always reaped: one supervisor thread per PosixTasks waits for
+// the ends of all its children and keeps each task alive until then. A child
+// asked to terminate that is still there after a grace period is killed.
+//
+// Shutting PosixTasks down (or destroying it) joins that thread and releases
+// every reader blocked on a pipe of its children; no thread of it is left
+// behind. Children still running are left to run (they are no longer watched),
+// except those already asked to terminate, which are killed at once.
 
 #include <sys/types.h>
 
@@ -16,9 +21,12 @@
 
 namespace zorv::linux_desktop {
 
+class ChildSupervisor;
+
 class PosixPipe : public port::Pipe {
  public:
-  PosixPipe();
+  // A read gives up (and returns nothing) once `supervisor` has shut down.
+  explicit PosixPipe(std::shared_ptr<ChildSupervisor> supervisor = nullptr);
   ~PosixPipe() override;
   PosixPipe(const PosixPipe&) = delete;
   PosixPipe& operator=(const PosixPipe&) = delete;
@@ -31,13 +39,15 @@ class PosixPipe : public port::Pipe {
   void closeWriteEnd();
 
  private:
+  std::shared_ptr<ChildSupervisor> supervisor_;
   int readEnd_ = -1;
   int writeEnd_ = -1;
 };
 
 class PosixTask : public port::Task, public std::enable_shared_from_this<PosixTask> {
  public:
-  PosixTask() = default;
+  explicit PosixTask(std::shared_ptr<ChildSupervisor> supervisor)
+      : supervisor_(std::move(supervisor)) {}
   ~PosixTask() override = default;
   PosixTask(const PosixTask&) = delete;
   PosixTask& operator=(const PosixTask&) = delete;
@@ -66,18 +76,18 @@ class PosixTask : public port::Task, public std::enable_shared_from_this<PosixTa
   static constexpr std::chrono::seconds kTerminateGrace{2};
 
  private:
-  // What the watcher thread shares with the task; outlives neither.
+  friend class ChildSupervisor;
+  // What the supervisor shares with the task.
   struct Child {
     std::mutex mutex;
     std::condition_variable ended;
     pid_t pid = 0;
     bool reaped = false;
     int status = 0;
-    bool killPending = false;  // a thread waits to kill it after the grace period
+    bool killPending = false;  // the supervisor kills it when the grace period is over
   };
-  static void watch(std::shared_ptr<Child> child, std::shared_ptr<PosixTask> keepAlive);
-  static void killAfterGrace(std::shared_ptr<Child> child);
 
+  std::shared_ptr<ChildSupervisor> supervisor_;
   std::optional<std::string> launchPath_;
   std::vector<std::string> arguments_;
   std::map<std::string, std::string> environment_;
@@ -90,8 +100,18 @@ class PosixTask : public port::Task, public std::enable_shared_from_this<PosixTa
 
 class PosixTasks : public port::Tasks {
  public:
+  PosixTasks();
+  ~PosixTasks() override;
+  PosixTasks(const PosixTasks&) = delete;
+  PosixTasks& operator=(const PosixTasks&) = delete;
+
   std::shared_ptr<port::Task> createTask() override;
   std::shared_ptr<port::Pipe> createPipe() override;
+  // Ends the watching (see above); a launch after it fails. Any thread.
+  void shutdown();
+
+ private:
+  std::shared_ptr<ChildSupervisor> supervisor_;
 };
 
 }  // namespace zorv::linux_desktop

@@ -1,6 +1,7 @@
 #pragma once
 // The accessibility interface: elements of other applications, their attributes
 // and actions, observers of their notifications, and the permission check.
+// Threads: every call on the main thread; observer callbacks arrive there too.
 
 #include <functional>
 #include <memory>

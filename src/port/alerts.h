@@ -1,5 +1,6 @@
 #pragma once
 // Modal alerts, run on the main thread.
+// Threads: every call on the main thread (the reporters queue alerts there).
 
 #include <string>
 #include <vector>

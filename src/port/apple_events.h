@@ -1,6 +1,7 @@
 #pragma once
 // Apple-event style requests to system processes. Descriptors are created and
 // disposed explicitly, as the platform does; the core wraps them for ownership.
+// Threads: every call on the main thread.
 
 #include <cstdint>
 #include <vector>

@@ -1,5 +1,6 @@
 #pragma once
 // The application object: its main loop and its delegate.
+// Threads: every call on the main thread; the delegate is called there too.
 
 namespace zorv::port {
 

@@ -1,5 +1,7 @@
 #pragma once
 // The two text channels: the system log and standard output.
+// Threads: any thread (the workers of the file runner write standard output);
+// each line comes out whole.
 
 #include <string>
 

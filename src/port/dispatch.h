@@ -1,6 +1,7 @@
 #pragma once
 // Work queues: the serial main queue drained on the main thread, and the global
 // queue whose work runs on worker threads.
+// Threads: every call from any thread.
 
 #include <chrono>
 #include <functional>

@@ -1,5 +1,6 @@
 #pragma once
 // The system-wide notification centre through which other programs post requests.
+// Threads: every call on the main thread; handlers are called there too.
 
 #include <functional>
 #include <string>

@@ -1,5 +1,6 @@
 #pragma once
 // Synthetic keyboard events posted into the system's input stream.
+// Threads: every call on the main thread.
 
 #include <cstdint>
 #include <memory>

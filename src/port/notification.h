@@ -1,6 +1,7 @@
 #pragma once
 // A notification as the platform's notification centres deliver it: a name, an
 // optional object and an optional user-info dictionary.
+// Threads: delivered and read on the main thread.
 
 #include <map>
 #include <optional>

@@ -1,6 +1,8 @@
 #pragma once
 // The platform table: every service the core uses, in one place. A backend fills
 // it in; the core receives it and never reaches a platform any other way.
+// Threads: each service's header says which of its calls may come from a worker
+// thread; the core makes every other call on the main thread.
 
 #include "port/accessibility.h"
 #include "port/alerts.h"

@@ -1,6 +1,7 @@
 #pragma once
 // A running application as the workspace reports it. Its state is live: an
 // application that quits reports itself terminated from then on.
+// Threads: every call on the main thread.
 
 #include <memory>
 #include <optional>

@@ -1,5 +1,9 @@
 #pragma once
 // Child processes and the pipes that carry their output.
+// Threads: tasks are created, configured, launched and waited for on the main
+// thread; terminate(), launchPath() and description() also come from a worker
+// (the run-time limit), and a pipe is read on a worker or a thread of the
+// caller's. Files: any thread.
 
 #include <cstdint>
 #include <map>
@@ -15,7 +19,8 @@ namespace zorv::port {
 class Pipe {
  public:
   virtual ~Pipe() = default;
-  // Blocks until every writer has closed its end.
+  // Blocks until every writer has closed its end, or until the platform shuts
+  // down: then it returns nothing, and the run it belongs to goes unreported.
   virtual std::vector<std::uint8_t> readDataToEndOfFile() = 0;
 };
 

@@ -1,5 +1,6 @@
 #pragma once
 // Keyboard input sources and the translation of key codes through a layout.
+// Threads: every call on the main thread.
 
 #include <cstdint>
 #include <memory>

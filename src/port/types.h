@@ -1,5 +1,6 @@
 #pragma once
 // Scalar types that cross the platform port.
+// Threads: plain values, free to cross threads.
 
 #include <cstdint>
 

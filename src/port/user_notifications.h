@@ -1,5 +1,7 @@
 #pragma once
 // The user notification centre: banners in the desktop's notification area.
+// Threads: any thread; the authorization completion runs on a worker thread and
+// adds the notification request from there.
 
 #include <cstdint>
 #include <functional>

@@ -1,6 +1,7 @@
 #pragma once
 // Platform values as the accessibility interface hands them over: element
 // references with the platform's identity, and a dynamically typed value.
+// Threads: created and used on the main thread, with the accessibility interface.
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,10 @@
 #pragma once
 // The workspace: running applications, their activation, and opening URLs and
 // applications.
+// Threads: every call on the main thread, except openURL(), which the file
+// runner's worker also makes; the completions of openURLs() and
+// openApplication() run on a worker thread; observers are called on the main
+// thread.
 
 #include <functional>
 #include <optional>

@@ -483,7 +483,13 @@ TEST(Faults, AHundredUndecodableRequestsOpenAHundredAlertsAndLaterRequestsRun) {
          std::to_string(seconds(elapsed)) + " s; RSS " + std::to_string(rssBefore / 1024) + " -> " +
          std::to_string(rss / 1024) + " MiB, threads " + std::to_string(threadsBefore) + " -> " +
          std::to_string(threads));
-  EXPECT_LT(rss - rssBefore, 200 * 1024);
+#ifdef __SANITIZE_THREAD__
+  // ThreadSanitizer keeps several bytes of shadow for every byte touched.
+  constexpr long kGrowthKiB = 600 * 1024;
+#else
+  constexpr long kGrowthKiB = 200 * 1024;
+#endif
+  EXPECT_LT(rss - rssBefore, kGrowthKiB);
   EXPECT_LT(threads, threadsBefore + 8);
 
   // Still responsive with all of them open.

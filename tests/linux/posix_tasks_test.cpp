@@ -17,6 +17,7 @@
 #include <fstream>
 #include <thread>
 
+#include "linux/glib_dispatch.h"
 #include "linux/posix_tasks.h"
 #include "linux/private_bus.h"
 #include "linux/user_files.h"
@@ -25,6 +26,7 @@ namespace zorv::testing {
 namespace {
 
 namespace fs = std::filesystem;
+using linux_desktop::GlibDispatch;
 using linux_desktop::PosixPipe;
 using linux_desktop::PosixTask;
 using linux_desktop::PosixTasks;
@@ -203,8 +205,8 @@ TEST(PosixTasks, AChildIgnoringTheTerminateSignalIsKilledAfterTheGracePeriod) {
 TEST(PosixTasks, ARunningChildKeepsItsTaskAliveAndIsReapedWithoutAnyoneWaiting) {
   std::weak_ptr<port::Task> weak;
   pid_t pid = 0;
+  PosixTasks tasks;
   {
-    PosixTasks tasks;
     auto task = std::static_pointer_cast<PosixTask>(tasks.createTask());
     task->setLaunchPath("/bin/sleep");
     task->setArguments({"0.3"});
@@ -219,6 +221,63 @@ TEST(PosixTasks, ARunningChildKeepsItsTaskAliveAndIsReapedWithoutAnyoneWaiting) 
   }
   EXPECT_TRUE(weak.expired()) << "the task outlived its child";
   EXPECT_TRUE(reaped(pid)) << "no zombie may be left";
+}
+
+// Started in the background, a child leaves a reader blocked on its standard
+// error and a pending run-time limit on the global queue; it may already have
+// been asked to end. Shutting down in the platform's order ends all of that
+// before the objects it uses go, without waiting for the children.
+TEST(PosixTasks, ShutdownReleasesReadersDropsDelayedWorkAndKillsChildrenAskedToEnd) {
+  ScratchDir dir;
+  const fs::path ready = dir.path() / "ready";
+  auto tasks = std::make_unique<PosixTasks>();
+  auto dispatch = std::make_unique<GlibDispatch>();
+  // What the work touches, gone once the platform is.
+  auto readersDone = std::make_unique<std::atomic<int>>(0);
+  std::atomic<int> readersStarted{0};
+  auto limitsRun = std::make_unique<std::atomic<int>>(0);
+  std::vector<pid_t> pids;
+  std::shared_ptr<port::Task> askedToEnd;
+  for (const auto& script : {std::string("exec /bin/sleep 30"),
+                             "trap '' TERM; : > '" + ready.string() + "'; exec /bin/sleep 30"}) {
+    auto task = std::static_pointer_cast<PosixTask>(tasks->createTask());
+    auto err = tasks->createPipe();
+    task->setLaunchPath("/bin/sh");
+    task->setArguments({"-c", script});
+    task->setEnvironment({});
+    task->setStandardError(err);
+    task->discardStandardOutput();
+    ASSERT_FALSE(task->launch());
+    pids.push_back(task->processIdentifier());
+    askedToEnd = task;
+    dispatch->asyncGlobal([&, err] {
+      ++readersStarted;
+      err->readDataToEndOfFile();
+      ++*readersDone;
+    });
+    dispatch->asyncAfterGlobal(std::chrono::milliseconds(300), [&] { ++*limitsRun; });
+  }
+  ASSERT_TRUE(iterateUntil([&] { return fs::exists(ready) && readersStarted == 2; }));
+  askedToEnd->terminate();
+  tasks.reset();
+  dispatch.reset();
+
+  EXPECT_EQ(readersDone->load(), 2) << "a reader still waits on a child";
+  iterateUntil([] { return false; }, 600);  // past the delayed work's time
+  EXPECT_EQ(limitsRun->load(), 0);
+  readersDone.reset();
+  limitsRun.reset();
+  siginfo_t info{};
+  for (int i = 0; i < 100 && info.si_pid == 0; ++i) {
+    ::waitid(P_PID, static_cast<id_t>(pids[1]), &info, WEXITED | WNOHANG | WNOWAIT);
+    if (info.si_pid == 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_EQ(info.si_code, CLD_KILLED) << "the child asked to end was not killed at once";
+  EXPECT_EQ(info.si_status, SIGKILL);
+  for (pid_t pid : pids) {
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+  }
 }
 
 TEST(PosixTasks, AFileThatCannotBeStartedIsAnErrorAndReadersAreNotLeftWaiting) {
