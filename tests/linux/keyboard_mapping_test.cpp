@@ -4,16 +4,14 @@
 
 #include <gmock/gmock.h>
 #include <linux/input-event-codes.h>
-#include <signal.h>
-#include <sys/wait.h>
 
 #include <map>
 #include <optional>
 #include <set>
-#include <stdexcept>
 
 #include "helper/key_names.h"
 #include "linux/key_codes.h"
+#include "linux/private_bus.h"
 #include "linux/xkb_input_sources.h"
 #include "linux/xkb_layout.h"
 
@@ -121,58 +119,14 @@ TEST_F(XkbTranslation, TextLongerThanTheBufferIsAnError) {
   EXPECT_EQ(translation.text, u"");
 }
 
-// A private Xvfb for one test, the process's DISPLAY while it runs.
-class Xvfb {
- public:
-  Xvfb() {
-    const gchar* argv[] = {"Xvfb",       "-displayfd", "1",   "-screen",  "0",
-                           "640x480x24", "-nolisten",  "tcp", "-noreset", nullptr};
-    gint out = -1;
-    if (!g_spawn_async_with_pipes(nullptr, const_cast<gchar**>(argv), nullptr,
-                                  GSpawnFlags(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD |
-                                              G_SPAWN_STDERR_TO_DEV_NULL),
-                                  nullptr, nullptr, &pid_, nullptr, &out, nullptr, nullptr)) {
-      throw std::runtime_error("cannot start Xvfb");
-    }
-    // It prints its display number once it accepts clients.
-    GIOChannel* channel = g_io_channel_unix_new(out);
-    g_io_channel_set_close_on_unref(channel, TRUE);
-    gchar* line = nullptr;
-    g_io_channel_read_line(channel, &line, nullptr, nullptr, nullptr);
-    g_io_channel_unref(channel);
-    if (!line) throw std::runtime_error("Xvfb printed no display");
-    display_ = ":" + std::string(g_strstrip(line));
-    g_free(line);
-    if (const char* previous = g_getenv("DISPLAY")) previous_ = previous;
-    g_setenv("DISPLAY", display_.c_str(), TRUE);
-  }
-  ~Xvfb() {
-    if (previous_) {
-      g_setenv("DISPLAY", previous_->c_str(), TRUE);
-    } else {
-      g_unsetenv("DISPLAY");
-    }
-    kill(pid_, SIGTERM);
-    waitpid(pid_, nullptr, 0);
-    g_spawn_close_pid(pid_);
-  }
-  Xvfb(const Xvfb&) = delete;
-  Xvfb& operator=(const Xvfb&) = delete;
-
-  void setLayouts(const std::string& layouts) const {
-    const gchar* argv[] = {"setxkbmap", "-display",      display_.c_str(),
-                           "-layout",   layouts.c_str(), nullptr};
-    gint status = -1;
-    ASSERT_TRUE(g_spawn_sync(nullptr, const_cast<gchar**>(argv), nullptr, G_SPAWN_SEARCH_PATH,
-                             nullptr, nullptr, nullptr, nullptr, &status, nullptr));
-    ASSERT_TRUE(g_spawn_check_wait_status(status, nullptr)) << layouts;
-  }
-
- private:
-  GPid pid_ = 0;
-  std::string display_;
-  std::optional<std::string> previous_;
-};
+void setLayouts(const std::string& display, const std::string& layouts) {
+  const gchar* argv[] = {"setxkbmap", "-display",      display.c_str(),
+                         "-layout",   layouts.c_str(), nullptr};
+  gint status = -1;
+  ASSERT_TRUE(g_spawn_sync(nullptr, const_cast<gchar**>(argv), nullptr, G_SPAWN_SEARCH_PATH,
+                           nullptr, nullptr, nullptr, nullptr, &status, nullptr));
+  ASSERT_TRUE(g_spawn_check_wait_status(status, nullptr)) << layouts;
+}
 
 // The name of the server's locked group, read through a connection of its own.
 std::string lockedGroupName(Display* display) {
@@ -202,9 +156,9 @@ class SourcesAfterALayoutChange : public ::testing::TestWithParam<LayoutChange> 
 
 TEST_P(SourcesAfterALayoutChange, SelectTheirOwnLayoutWhereverItIsNow) {
   const auto& c = GetParam();
-  Xvfb server;
-  server.setLayouts("us,de");
-  auto display = linux_desktop::X11Display::open();
+  PrivateXServer server;
+  setLayouts(server.name(), "us,de");
+  auto display = linux_desktop::X11Display::open(server.name().c_str());
   ASSERT_TRUE(display);
   linux_desktop::XkbTextInputSources sources(display.get());
   std::map<std::string, port::InputSourceRef> byID;
@@ -215,7 +169,7 @@ TEST_P(SourcesAfterALayoutChange, SelectTheirOwnLayoutWhereverItIsNow) {
   }
   ASSERT_EQ(byID.size(), 2u);
 
-  server.setLayouts(c.layoutsAfter);
+  setLayouts(server.name(), c.layoutsAfter);
   XkbLockGroup(display->get(), XkbUseCoreKbd, c.lockFirst);
   XSync(display->get(), False);
   EXPECT_EQ(sources.selectInputSource(byID.at(c.select)), c.status);
