@@ -27,17 +27,14 @@ using linux_desktop::XkbLayout;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-TEST(VirtualKeyCodes, EveryNamedKeyAndEveryModifierHasAKey) {
+TEST(VirtualKeyCodes, EveryNamedKeyAndModifierIsOnePhysicalKeyOfItsOwn) {
   for (const auto& [code, name] : helper::staticKeyNames()) {
     EXPECT_TRUE(evdevCode(static_cast<std::uint16_t>(code)).has_value()) << code << " " << name;
   }
   for (int code : {10, 49, 54, 55, 56, 57, 58, 59, 60, 61, 62, 67, 93, 94, 95, 102, 104, 110}) {
     EXPECT_TRUE(evdevCode(static_cast<std::uint16_t>(code)).has_value()) << code;
   }
-}
-
-// Keys are physical positions: the ones a layout moves, and the modifiers.
-TEST(VirtualKeyCodes, MapToPhysicalKeysNoTwoSharingOne) {
+  // Keys are physical positions: the ones a layout moves, and the modifiers.
   const std::pair<std::uint16_t, std::uint16_t> cases[] = {
       {6, KEY_Z},          {16, KEY_Y},          {10, KEY_102ND},    {50, KEY_GRAVE},
       {55, KEY_LEFTMETA},  {56, KEY_LEFTSHIFT},  {58, KEY_LEFTALT},  {59, KEY_LEFTCTRL},
@@ -93,23 +90,16 @@ class XkbTranslation : public ::testing::Test {
   linux_desktop::KeymapRef keymap_;
 };
 
-TEST_F(XkbTranslation, EachGroupTypesItsOwnCharactersAtTheSamePositions) {
-  EXPECT_EQ(text(0, 16), u"y");
-  EXPECT_EQ(text(1, 16), u"z");
-  EXPECT_EQ(text(1, 27), u"\u00df");
-  EXPECT_EQ(text(1, 10), u"<");
-  // Dead keys show their spacing characters.
-  EXPECT_EQ(text(1, 24), u"\u00b4");
-  EXPECT_EQ(text(1, 24, 0x02), u"`");  // shifted: dead grave
-  EXPECT_EQ(text(0, 123), u"");        // Left Arrow: no text
-  EXPECT_EQ(text(0, 63), u"");         // no PC key at all
-}
-
-TEST_F(XkbTranslation, ModifierStatesChooseTheLevel) {
-  EXPECT_EQ(text(0, 0, 0x02), u"A");
-  EXPECT_EQ(text(0, 0, 0x04), u"A");       // caps lock
-  EXPECT_EQ(text(1, 12, 0x08), u"@");      // option is the third level: AltGr-Q
-  EXPECT_EQ(text(0, 0, 0x10), u"\u0001");  // control-A
+// Each group types its own characters at the same positions; the modifiers
+// choose the level; dead keys show their spacing characters.
+TEST_F(XkbTranslation, TheGroupAndTheModifiersChooseTheText) {
+  const std::tuple<int, std::uint16_t, std::uint32_t, std::u16string> cases[] = {
+      {0, 16, 0, u"y"},      {1, 16, 0, u"z"},    {1, 27, 0, u"\u00df"}, {1, 10, 0, u"<"},
+      {1, 24, 0, u"\u00b4"}, {1, 24, 0x02, u"`"}, {0, 123, 0, u""},      {0, 63, 0, u""},
+      {0, 0, 0x02, u"A"},    {0, 0, 0x04, u"A"},  {1, 12, 0x08, u"@"},   {0, 0, 0x10, u"\u0001"}};
+  for (const auto& [group, code, modifiers, expected] : cases) {
+    EXPECT_EQ(text(group, code, modifiers), expected) << group << " " << code << " " << modifiers;
+  }
 }
 
 TEST_F(XkbTranslation, TextLongerThanTheBufferIsAnError) {
