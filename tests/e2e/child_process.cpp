@@ -1,13 +1,10 @@
 #include "child_process.h"
 
-#include <poll.h>
-#include <sys/inotify.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <stdexcept>
 #include <thread>
 
@@ -59,13 +56,10 @@ ChildProcess::ChildProcess(std::vector<std::string> argv, const Environment& env
   task_->setArguments(arguments);
   task_->setEnvironment(env);
   if (auto error = task_->launch()) throw std::runtime_error(error->localizedDescription);
-  inotify_ = ::inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
-  ::inotify_add_watch(inotify_, dir_.c_str(), IN_MODIFY | IN_CLOSE_WRITE);
 }
 
 ChildProcess::~ChildProcess() {
   if (running()) terminate();
-  ::close(inotify_);
   if (std::getenv("ZORV_E2E_KEEP") == nullptr) {
     std::error_code ignored;
     std::filesystem::remove_all(dir_, ignored);
@@ -80,63 +74,34 @@ bool ChildProcess::running() const {
   return !task_->terminationStatus().has_value();
 }
 
-ChildProcess::Capture& ChildProcess::refresh(Stream stream) const {
-  Capture& capture = captures_[stream == Stream::out ? 0 : 1];
-  std::ifstream in(dir_ / (stream == Stream::out ? "out" : "err"));
-  in.seekg(std::streamoff(capture.read));
-  const std::string text{std::istreambuf_iterator<char>(in), {}};
-  capture.read += text.size();
-  capture.partial += text;
-  std::size_t start = 0;
-  for (std::size_t end; (end = capture.partial.find('\n', start)) != std::string::npos;
-       start = end + 1) {
-    capture.lines.push_back(capture.partial.substr(start, end - start));
-  }
-  capture.partial.erase(0, start);
-  return capture;
-}
-
 std::vector<std::string> ChildProcess::lines(Stream stream) const {
   // Asked before reading: once ended, what is read is complete.
   const bool ended = !running();
-  std::lock_guard lock(mutex_);
-  const Capture& capture = refresh(stream);
-  auto lines = capture.lines;
-  if (ended && !capture.partial.empty()) lines.push_back(capture.partial);
+  std::ifstream in(dir_ / (stream == Stream::out ? "out" : "err"));
+  const std::string text{std::istreambuf_iterator<char>(in), {}};
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+    lines.push_back(text.substr(start, end - start));
+  }
+  if (ended && start < text.size()) lines.push_back(text.substr(start));
   return lines;
 }
 
-bool ChildProcess::waitForLine(const std::string& text, Duration timeout, Stream stream,
-                               std::size_t from) {
-  return waitForLine([&text](const std::string& line) { return line == text; }, timeout, stream,
-                     from);
+bool ChildProcess::waitForLine(const std::string& text, std::size_t from, Duration timeout) {
+  return waitForLine([&text](const std::string& line) { return line == text; }, from, timeout);
 }
 
-bool ChildProcess::waitForLine(const LinePredicate& predicate, Duration timeout, Stream stream,
-                               std::size_t from) {
+bool ChildProcess::waitForLine(const LinePredicate& predicate, std::size_t from, Duration timeout) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
-  for (std::size_t next = from;;) {
+  for (;;) {
     const bool ended = !running();
-    {
-      std::lock_guard lock(mutex_);
-      const Capture& capture = refresh(stream);
-      for (; next < capture.lines.size(); ++next) {
-        if (predicate(capture.lines[next])) return true;
-      }
-      if (ended && next == capture.lines.size() && !capture.partial.empty()) {
-        return predicate(capture.partial);
-      }
+    const auto all = lines();
+    for (std::size_t i = from; i < all.size(); ++i) {
+      if (predicate(all[i])) return true;
     }
-    const auto left =
-        std::chrono::duration_cast<Duration>(deadline - std::chrono::steady_clock::now());
-    if (ended || left.count() <= 0) return false;
-    // Woken by a write at once; the end of the process is seen within 20 ms.
-    pollfd changed{inotify_, POLLIN, 0};
-    if (::poll(&changed, 1, int(std::min<Duration::rep>(left.count(), 20))) > 0) {
-      char events[4096];
-      while (::read(inotify_, events, sizeof events) > 0) {
-      }
-    }
+    if (ended || std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
 }
 

@@ -12,7 +12,6 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -57,12 +56,13 @@ class ChildProcess {
 
   pid_t pid() const;
 
-  // True once a line (from line `from` on) equals `text` or satisfies the
-  // predicate; false after the time-out or once the process has ended without.
-  bool waitForLine(const std::string& text, Duration timeout = kDefaultTimeout,
-                   Stream stream = Stream::out, std::size_t from = 0);
-  bool waitForLine(const LinePredicate& predicate, Duration timeout = kDefaultTimeout,
-                   Stream stream = Stream::out, std::size_t from = 0);
+  // True once a line of standard output (from line `from` on) equals `text` or
+  // satisfies the predicate; false after the time-out or once the process has
+  // ended without.
+  bool waitForLine(const std::string& text, std::size_t from = 0,
+                   Duration timeout = kDefaultTimeout);
+  bool waitForLine(const LinePredicate& predicate, std::size_t from = 0,
+                   Duration timeout = kDefaultTimeout);
   // The lines written so far (a last line without newline once it has ended).
   std::vector<std::string> lines(Stream stream = Stream::out) const;
   // Both streams and the exit status, for failure messages.
@@ -71,24 +71,12 @@ class ChildProcess {
   bool running() const;
   // The exit status once the process has ended, or nullopt after the time-out.
   std::optional<ExitStatus> wait(Duration timeout = kDefaultTimeout);
-  std::optional<ExitStatus> finish(Duration timeout = kDefaultTimeout) { return wait(timeout); }
   // The terminate signal, then the kill signal after the backend's grace period.
   ExitStatus terminate();
 
  private:
-  struct Capture {
-    std::size_t read = 0;  // bytes of the file taken into `lines` and `partial`
-    std::string partial;
-    std::vector<std::string> lines;
-  };
-  // Takes in what was appended to the stream's file; under mutex_.
-  Capture& refresh(Stream stream) const;
-
   std::filesystem::path dir_;  // holds the files "out" and "err"
   std::shared_ptr<linux_desktop::PosixTask> task_;
-  int inotify_ = -1;  // wakes a wait for a line when the files change
-  mutable std::mutex mutex_;
-  mutable Capture captures_[2];
 };
 
 }  // namespace zorv::e2e

@@ -42,17 +42,6 @@ void emitRequest(const Environment& env, const std::string& json) {
   RequestSender(env).send(json);
 }
 
-bool waitUntilListening(ChildProcess& helper, const Environment& env, const std::string& probe) {
-  for (int attempt = 0; attempt < 200; ++attempt) {
-    emitRequest(env, probe);
-    if (helper.waitForLine("in helper", std::chrono::milliseconds(50))) {
-      helper.waitForLine([](const std::string&) { return false; }, std::chrono::milliseconds(300));
-      return true;
-    }
-  }
-  return false;
-}
-
 RequestSender::RequestSender(const Environment& env) : bus_(connect(env, Bus::session)) {}
 
 RequestSender::~RequestSender() {
@@ -121,6 +110,14 @@ std::vector<NotificationCall> waitForNotificationCalls(const HeadlessDesktop& de
     if (calls.size() >= count || std::chrono::steady_clock::now() >= deadline) return calls;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
+}
+
+std::vector<std::string> summariesSince(const HeadlessDesktop& desktop, std::size_t from,
+                                        std::size_t count) {
+  std::vector<std::string> summaries;
+  const auto calls = waitForNotificationCalls(desktop, from + count);
+  for (std::size_t i = from; i < calls.size(); ++i) summaries.push_back(calls[i].summary);
+  return summaries;
 }
 
 std::vector<MockCall> logindCalls(const HeadlessDesktop& desktop) {

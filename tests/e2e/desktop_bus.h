@@ -25,13 +25,6 @@ void emitRequest(const Environment& env, const std::string& json);
 // A request that changes nothing and prints only "in helper".
 inline constexpr const char* kNoOpRequest = R"({"switchWindow":{}})";
 
-// The helper subscribes to requests once it has launched, and a request sent
-// before is lost: sends `probe` until one is executed, then lets probes still
-// on their way arrive, so that they are not taken for later requests' lines.
-// False when none was executed within ten seconds.
-bool waitUntilListening(ChildProcess& helper, const Environment& env,
-                        const std::string& probe = kNoOpRequest);
-
 // One sender connection for many requests: the bus keeps one connection's
 // messages in order, while separate connections may overtake each other.
 class RequestSender {
@@ -74,6 +67,10 @@ std::vector<NotificationCall> notificationCalls(const HeadlessDesktop& desktop);
 std::vector<NotificationCall> waitForNotificationCalls(const HeadlessDesktop& desktop,
                                                        std::size_t count,
                                                        Duration timeout = kDefaultTimeout);
+// The summaries of the notifications after the first `from`, once there are
+// `count` more (fewer on time-out).
+std::vector<std::string> summariesSince(const HeadlessDesktop& desktop, std::size_t from,
+                                        std::size_t count);
 // The method calls the logind mock received (e.g. "Suspend" with args {"false"}).
 std::vector<MockCall> logindCalls(const HeadlessDesktop& desktop);
 

@@ -6,6 +6,24 @@
 #include <nlohmann/json.hpp>
 
 namespace zorv::e2e {
+namespace {
+
+// The helper subscribes to requests once it has launched, and a request sent
+// before is lost: sends `probe` until one is executed, then lets probes still
+// on their way arrive, so that they are not taken for later requests' lines.
+bool waitUntilListening(ChildProcess& helper, const Environment& env, const std::string& probe) {
+  for (int attempt = 0; attempt < 200; ++attempt) {
+    emitRequest(env, probe);
+    if (helper.waitForLine("in helper", 0, std::chrono::milliseconds(50))) {
+      helper.waitForLine([](const std::string&) { return false; }, 0,
+                         std::chrono::milliseconds(300));
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
 
 std::unique_ptr<ChildProcess> startHelper(const HeadlessDesktop& desktop,
                                           const std::string& probe) {
@@ -17,7 +35,7 @@ std::unique_ptr<ChildProcess> startHelper(const HeadlessDesktop& desktop,
 
 std::unique_ptr<ChildProcess> startApp(const HeadlessDesktop& desktop, const std::string& name,
                                        std::vector<std::string> options) {
-  options.insert(options.begin(), {sampleAppPath().string(), "--name", name, "--print-ready"});
+  options.insert(options.begin(), {ZORV_E2E_SAMPLE_APP, "--name", name, "--print-ready"});
   auto app = std::make_unique<ChildProcess>(options, desktop.env());
   EXPECT_TRUE(app->waitForLine("ready")) << app->transcript();
   std::string problem;

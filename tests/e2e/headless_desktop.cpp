@@ -14,27 +14,25 @@
 
 namespace zorv::e2e {
 
-namespace {
-
 std::string readFile(const std::filesystem::path& path) {
   std::ifstream in(path);
   return {std::istreambuf_iterator<char>(in), {}};
 }
 
-// State and start time (fields 3 and 22) of /proc/PID/stat, or "" when gone.
-std::pair<std::string, unsigned long long> procStat(pid_t pid) {
+std::vector<std::string> procStat(pid_t pid) {
   const std::string stat = readFile("/proc/" + std::to_string(pid) + "/stat");
   // The command name may hold spaces and parentheses; the fields after it do not.
   const std::size_t close = stat.rfind(')');
-  if (close == std::string::npos) return {"", 0};
-  std::istringstream fields(stat.substr(close + 2));
-  std::string state, skipped;
-  fields >> state;
-  for (int field = 4; field < 22; ++field) fields >> skipped;
-  unsigned long long startTime = 0;
-  fields >> startTime;
-  return {state, startTime};
+  std::vector<std::string> fields;
+  std::istringstream in(close == std::string::npos ? "" : stat.substr(close + 2));
+  for (std::string field; in >> field;) fields.push_back(field);
+  return fields;
 }
+
+namespace {
+
+const std::filesystem::path kScript =
+    std::filesystem::path(ZORV_E2E_SOURCE_DIR) / "tools/headless-desktop";
 
 // Live processes (zombies have no environment) with `entry` in their environment.
 std::vector<std::string> processesWithEnvironment(const std::string& entry) {
@@ -52,34 +50,22 @@ std::vector<std::string> processesWithEnvironment(const std::string& entry) {
 
 }  // namespace
 
-std::filesystem::path headlessDesktopScript() {
-  return std::filesystem::path(ZORV_E2E_SOURCE_DIR) / "tools" / "headless-desktop";
-}
-std::filesystem::path sampleAppPath() {
-  return ZORV_E2E_SAMPLE_APP;
-}
-std::filesystem::path atspiDumpPath() {
-  return ZORV_E2E_ATSPI_DUMP;
-}
-
 bool DesktopProcess::running() const {
-  const auto [state, start] = procStat(pid);
-  return !state.empty() && state != "Z" && state != "X" && start == startTime;
+  const auto fields = procStat(pid);
+  return fields.size() > 19 && fields[0] != "Z" && fields[0] != "X" &&
+         fields[19] == std::to_string(startTime);
 }
 
 HeadlessDesktop::HeadlessDesktop(HeadlessDesktopOptions options) : dir_(makeTempDir("zorv-e2e")) {
   // Should this process die without stopping it, the desktop stops by itself.
-  std::vector<std::string> argv = {headlessDesktopScript().string(), "start", "--owner",
+  std::vector<std::string> argv = {kScript.string(), "start", "--owner",
                                    std::to_string(::getpid())};
   if (!options.notifications) argv.emplace_back("--no-notifications");
   if (!options.logind) argv.emplace_back("--no-logind");
   if (!options.accessibility) argv.emplace_back("--no-a11y");
   argv.push_back(dir_.string());
-  const auto started = std::chrono::steady_clock::now();
   ChildProcess script(argv, currentEnvironment());
   const auto status = script.wait(std::chrono::seconds(60));
-  startupTime_ = std::chrono::duration_cast<std::chrono::milliseconds>(
-      std::chrono::steady_clock::now() - started);
   // This process's environment with the desktop's env file applied, as a shell has it.
   ChildProcess shell({"/bin/sh", "-c", ". \"$1\"/env && exec env", "sh", dir_.string()},
                      currentEnvironment());
@@ -120,8 +106,7 @@ bool HeadlessDesktop::stop() {
   if (!running_) return true;
   running_ = false;
   const auto recorded = processes();
-  ChildProcess script({headlessDesktopScript().string(), "stop", dir_.string()},
-                      currentEnvironment());
+  ChildProcess script({kScript.string(), "stop", dir_.string()}, currentEnvironment());
   const auto status = script.wait(std::chrono::seconds(60));
   bool clean = status && status->success();
   if (!clean) std::cerr << "headless-desktop stop failed:\n" << script.transcript();

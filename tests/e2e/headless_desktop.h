@@ -49,7 +49,6 @@ class HeadlessDesktop {
   const std::filesystem::path& dir() const { return dir_; }
   // The processes it started, while it runs.
   std::vector<DesktopProcess> processes() const;
-  std::chrono::milliseconds startupTime() const { return startupTime_; }
 
   // Stops the desktop now; true when nothing is left running: no process it
   // recorded, and no process that has its session bus in its environment (such
@@ -59,13 +58,12 @@ class HeadlessDesktop {
  private:
   std::filesystem::path dir_;
   Environment env_;
-  std::chrono::milliseconds startupTime_{0};
   bool running_ = false;
 };
 
-// The script, the sample application and the accessibility reader of this build.
-std::filesystem::path headlessDesktopScript();
-std::filesystem::path sampleAppPath();
-std::filesystem::path atspiDumpPath();
+std::string readFile(const std::filesystem::path& path);
+// The fields of /proc/PID/stat after the command name (state, parent, ...),
+// none once it is gone.
+std::vector<std::string> procStat(pid_t pid);
 
 }  // namespace zorv::e2e
