@@ -43,6 +43,7 @@ class AccessibilityBusLauncher {
           "<interface name='org.a11y.Status'>"
           "<property name='IsEnabled' type='b' access='readwrite'/></interface></node>",
           nullptr);
+      // One table for both interfaces: GDBus calls only what each of them has.
       static const GDBusInterfaceVTable vtable = {
           [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GVariant*,
              GDBusMethodInvocation* invocation, gpointer self) {
@@ -51,11 +52,6 @@ class AccessibilityBusLauncher {
             g_dbus_method_invocation_return_value(invocation,
                                                   g_variant_new("(s)", launcher->address_.c_str()));
           },
-          nullptr,
-          nullptr,
-          {}};
-      static const GDBusInterfaceVTable status = {
-          nullptr,
           [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
              GError** error, gpointer self) -> GVariant* {
             auto* launcher = static_cast<AccessibilityBusLauncher*>(self);
@@ -72,10 +68,10 @@ class AccessibilityBusLauncher {
             return TRUE;
           },
           {}};
-      g_dbus_connection_register_object(connection, "/org/a11y/bus", node->interfaces[0], &vtable,
-                                        this, nullptr, nullptr);
-      g_dbus_connection_register_object(connection, "/org/a11y/bus", node->interfaces[1], &status,
-                                        this, nullptr, nullptr);
+      for (int i : {0, 1}) {
+        g_dbus_connection_register_object(connection, "/org/a11y/bus", node->interfaces[i], &vtable,
+                                          this, nullptr, nullptr);
+      }
       g_dbus_node_info_unref(node);
       g_bus_own_name_on_connection(connection, "org.a11y.Bus", G_BUS_NAME_OWNER_FLAGS_NONE, nullptr,
                                    nullptr, nullptr, nullptr);
