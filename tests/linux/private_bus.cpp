@@ -96,22 +96,19 @@ std::filesystem::path ScratchDir::file(const std::string& name, const std::strin
   return p;
 }
 
+static void setVariable(const char* name, const std::optional<std::string>& value) {
+  if (value) g_setenv(name, value->c_str(), TRUE);
+  if (!value) g_unsetenv(name);
+}
+
 ScopedVariable::ScopedVariable(const char* name, const std::optional<std::string>& value)
     : name_(name) {
   if (const char* old = g_getenv(name)) old_ = old;
-  if (value) {
-    g_setenv(name, value->c_str(), TRUE);
-  } else {
-    g_unsetenv(name);
-  }
+  setVariable(name, value);
 }
 
 ScopedVariable::~ScopedVariable() {
-  if (old_) {
-    g_setenv(name_, old_->c_str(), TRUE);
-  } else {
-    g_unsetenv(name_);
-  }
+  setVariable(name_, old_);
 }
 
 bool iterateUntil(const std::function<bool()>& done, int timeoutMs) {
