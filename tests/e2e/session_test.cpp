@@ -1,6 +1,7 @@
 // The helper belongs to one desktop session: it ends with a status that a
 // service manager restarts when the session bus or the X server goes away, and
-// a second helper in the same session leaves the requests to the first.
+// a second helper in the same session leaves the requests to the first. Without
+// accessibility it ends with a status of its own.
 
 #include <gmock/gmock.h>
 
@@ -87,7 +88,7 @@ TEST(OneHelperPerSession, ASecondHelperLeavesTheRequestsToTheFirst) {
   // A failure report is posted once (nothing is in front, so no menu), as a
   // new notification of the helper's without body.
   emitRequest(desktop.env(), menuCommand("File"));
-  const auto calls = waitForNotificationCalls(desktop, notificationsBefore + 1);
+  const auto calls = notificationCalls(desktop, notificationsBefore + 1);
   ASSERT_EQ(calls.size(), notificationsBefore + 1);
   EXPECT_EQ(calls.back().appName, "zorv-helper");
   EXPECT_EQ(calls.back().replacesId, "0");
@@ -99,6 +100,17 @@ TEST(OneHelperPerSession, ASecondHelperLeavesTheRequestsToTheFirst) {
   // Once the first has ended, a new one takes over.
   auto next = startHelper(desktop);
   expectCleanStop(*next);
+}
+
+TEST(HelperWithoutAccessibility, LogsThePermissionLineAndExitsForAServiceManager) {
+  HeadlessDesktop desktop({.notifications = false, .logind = false, .accessibility = false});
+  ChildProcess helper({ZORV_E2E_HELPER}, desktop.env());
+  const auto status = helper.wait();
+  ASSERT_TRUE(status) << helper.transcript();
+  EXPECT_EQ(status->code, 77) << status->describe();
+  EXPECT_THAT(helper.lines(Stream::err),
+              ::testing::Contains(EndsWith("] No accessibility API permission, exiting")));
+  EXPECT_THAT(helper.lines(), IsEmpty());
 }
 
 }  // namespace
