@@ -100,12 +100,8 @@ class Launching : public ::testing::TestWithParam<Launch> {
     }
     if (!fs::exists(record)) return std::nullopt;
     std::ifstream in(record);
-    const std::string text(std::istreambuf_iterator<char>(in), {});
     std::vector<std::string> arguments;
-    std::size_t start = 0;
-    for (std::size_t end; (end = text.find('\0', start)) != std::string::npos; start = end + 1) {
-      arguments.push_back(text.substr(start, end - start));
-    }
+    for (std::string argument; std::getline(in, argument, '\0');) arguments.push_back(argument);
     return arguments;
   }
   std::optional<port::PlatformError> openApplication(const std::string& applicationURL,
