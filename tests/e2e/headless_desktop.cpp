@@ -19,6 +19,9 @@ extern char** environ;
 
 namespace zorv::e2e {
 
+namespace {
+
+// This process's environment.
 Environment currentEnvironment() {
   Environment env;
   for (char** entry = environ; *entry != nullptr; ++entry) {
@@ -29,6 +32,7 @@ Environment currentEnvironment() {
   return env;
 }
 
+// A new private folder under TMPDIR.
 std::filesystem::path makeTempDir(const std::string& prefix) {
   const char* base = std::getenv("TMPDIR");
   std::string pattern =
@@ -36,6 +40,8 @@ std::filesystem::path makeTempDir(const std::string& prefix) {
   if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp " + pattern);
   return pattern;
 }
+
+}  // namespace
 
 std::string ExitStatus::describe() const {
   if (signal != 0) return "killed by signal " + std::to_string(signal);

@@ -27,12 +27,6 @@ using Duration = std::chrono::milliseconds;
 // Generous, since the machine may be busy; waits end as soon as they succeed.
 inline constexpr Duration kDefaultTimeout = std::chrono::seconds(10);
 
-// This process's environment.
-Environment currentEnvironment();
-
-// A new private folder under TMPDIR.
-std::filesystem::path makeTempDir(const std::string& prefix);
-
 struct ExitStatus {
   int code = -1;   // the exit code, or -1 when a signal ended the process
   int signal = 0;  // the signal that ended it, or 0

@@ -32,7 +32,8 @@ class Keyboard : public DesktopSuite<HeadlessDesktopOptions{.notifications = fal
   void SetUp() override {
     display = XOpenDisplay(desktop->variable("DISPLAY").c_str());
     ASSERT_NE(display, nullptr);
-    lockGroup(kUS);
+    XkbLockGroup(display, XkbUseCoreKbd, kUS);
+    XSync(display, False);
   }
   void TearDown() override { XCloseDisplay(display); }
 
@@ -40,10 +41,6 @@ class Keyboard : public DesktopSuite<HeadlessDesktopOptions{.notifications = fal
     XkbStateRec state{};
     XkbGetState(display, XkbUseCoreKbd, &state);
     return state.locked_group;
-  }
-  void lockGroup(int group) {
-    XkbLockGroup(display, XkbUseCoreKbd, unsigned(group));
-    XSync(display, False);
   }
   bool waitForLockedGroup(int group) {
     for (int attempt = 0; attempt < 1000 && lockedGroup() != group; ++attempt) {
