@@ -21,13 +21,10 @@
 
 namespace {
 
-struct Unref {
-  void operator()(gpointer object) const { g_object_unref(object); }
-};
 using Ref = std::shared_ptr<AtspiAccessible>;
 
 Ref own(AtspiAccessible* object) {
-  return Ref(object, Unref());
+  return Ref(object, g_object_unref);
 }
 
 // A string the library hands over (errors are read as empty).
