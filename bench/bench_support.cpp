@@ -4,7 +4,7 @@
 #include <chrono>
 #include <cstdio>
 
-#include "desktop_bus.h"
+#include "e2e_session.h"
 
 namespace zorv::bench {
 

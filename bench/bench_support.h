@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "child_process.h"
+#include "headless_desktop.h"
 
 namespace zorv::bench {
 

@@ -18,8 +18,7 @@
 #include <vector>
 
 #include "bench_support.h"
-#include "child_process.h"
-#include "desktop_bus.h"
+#include "e2e_session.h"
 #include "headless_desktop.h"
 
 namespace {
@@ -65,7 +64,7 @@ Burst run(ChildProcess& helper, const Environment& env, int count, bool queued,
           ++next;
           return isExecution(line) && ++burst.executed == count;
         },
-        std::chrono::seconds(10), Stream::out, next);
+        next, std::chrono::seconds(10));
     if (!progressed && helper.lines().size() <= next) break;
   }
   burst.seconds = std::chrono::duration<double>(Clock::now() - start).count();

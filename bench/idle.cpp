@@ -15,10 +15,8 @@
 #include <thread>
 #include <vector>
 
-#include "accessibility.h"
 #include "bench_support.h"
-#include "child_process.h"
-#include "desktop_bus.h"
+#include "e2e_session.h"
 #include "headless_desktop.h"
 
 namespace {
@@ -83,19 +81,15 @@ void reportIdle(const char* when, pid_t pid, int idleSeconds) {
   if (!busy.empty()) std::printf("  threads that woke:%s\n", busy.c_str());
 }
 
-std::string menuCommand(const std::string& path) {
-  return R"({"menuCommand":{"info":{"menuTitle":")" + path + R"("}}})";
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   const int requests = argc > 1 ? std::max(8, std::atoi(argv[1])) : 1000;
   const int idleSeconds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 10;
   HeadlessDesktop desktop;
-  ChildProcess app({sampleAppPath().string(), "--name", "Demo", "--print-ready"}, desktop.env());
-  if (!app.waitForLine("ready") || !accessibleApplication(desktop.env(), "Demo")) {
-    std::fprintf(stderr, "the application did not start:\n%s\n", app.transcript().c_str());
+  auto app = startApp(desktop, "Demo");
+  if (!accessibleApplication(desktop.env(), "Demo")) {
+    std::fprintf(stderr, "the application did not start:\n%s\n", app->transcript().c_str());
     return 1;
   }
   ChildProcess helper({ZORV_BENCH_HELPER}, desktop.env());
@@ -119,7 +113,7 @@ int main(int argc, char** argv) {
   for (int i = 0; i < requests; ++i) {
     const auto from = helper.lines().size();
     emitRequest(desktop.env(), mix[std::size_t(i) % mix.size()]);
-    if (!helper.waitForLine("in helper", kDefaultTimeout, Stream::out, from)) {
+    if (!helper.waitForLine("in helper", from, kDefaultTimeout)) {
       std::fprintf(stderr, "request %d was not executed:\n%s\n", i, helper.transcript().c_str());
       return 1;
     }

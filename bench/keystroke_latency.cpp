@@ -7,8 +7,6 @@
 //
 //   build/ci/bench/zorv_bench_keystroke_latency [COUNT]
 
-#include <X11/Xlib.h>
-#include <X11/extensions/XInput2.h>
 #include <gio/gio.h>
 #include <poll.h>
 
@@ -27,9 +25,12 @@
 #include <vector>
 
 #include "bench_support.h"
-#include "child_process.h"
-#include "desktop_bus.h"
+#include "e2e_session.h"
 #include "headless_desktop.h"
+
+// After the test support: X11 defines None as a macro.
+#include <X11/Xlib.h>
+#include <X11/extensions/XInput2.h>
 
 namespace {
 
@@ -184,13 +185,13 @@ int main(int argc, char** argv) {
   const auto sent =
       report("zorv-send -> A released", measure(count, recorder, kKeyA, [&] {
                ChildProcess run({ZORV_BENCH_SEND, "simulateKeystroke", "0"}, desktop.env());
-               run.finish();
+               run.wait();
              }));
 
   const auto xdotool =
       report("xdotool key --delay 0 a -> A released", measure(count, recorder, kKeyA, [&] {
                ChildProcess run({"xdotool", "key", "--delay", "0", "a"}, desktop.env());
-               run.finish();
+               run.wait();
              }));
   std::printf("ratio xdotool / signal: %.1f\n", xdotool.median / plain.median);
   std::printf("ratio xdotool / zorv-send: %.2f\n", xdotool.median / sent.median);

@@ -10,10 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "accessibility.h"
 #include "bench_support.h"
-#include "child_process.h"
-#include "desktop_bus.h"
+#include "e2e_session.h"
 #include "headless_desktop.h"
 
 using namespace zorv::e2e;
@@ -23,11 +21,9 @@ int main(int argc, char** argv) {
   const int items = argc > 1 ? std::max(10, std::atoi(argv[1])) : 600;
   const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 50;
   HeadlessDesktop desktop({.notifications = false, .logind = false, .accessibility = true});
-  ChildProcess app({sampleAppPath().string(), "--name", "Bench", "--big-menu",
-                    std::to_string(items), "--print-ready"},
-                   desktop.env());
-  if (!app.waitForLine("ready") || !accessibleApplication(desktop.env(), "Bench")) {
-    std::fprintf(stderr, "the application did not start:\n%s\n", app.transcript().c_str());
+  auto app = startApp(desktop, "Bench", {"--big-menu", std::to_string(items)});
+  if (!accessibleApplication(desktop.env(), "Bench")) {
+    std::fprintf(stderr, "the application did not start:\n%s\n", app->transcript().c_str());
     return 1;
   }
   ChildProcess helper({ZORV_BENCH_HELPER}, desktop.env());
@@ -40,10 +36,10 @@ int main(int argc, char** argv) {
   const std::string request = R"({"menuCommand":{"info":{"menuTitle":")" + path + R"("}}})";
   std::vector<double> millis;
   for (int run = 0; run < runs; ++run) {
-    const auto from = app.lines().size();
+    const auto from = app->lines().size();
     const auto start = Clock::now();
     emitRequest(desktop.env(), request);
-    if (!app.waitForLine("activated: " + path, kDefaultTimeout, Stream::out, from)) {
+    if (!app->waitForLine("activated: " + path, from, kDefaultTimeout)) {
       std::fprintf(stderr, "run %d: not activated\n%s\n", run, helper.transcript().c_str());
       return 1;
     }

@@ -13,8 +13,7 @@
 #include <vector>
 
 #include "bench_support.h"
-#include "child_process.h"
-#include "desktop_bus.h"
+#include "e2e_session.h"
 #include "headless_desktop.h"
 
 using namespace zorv::e2e;
@@ -24,8 +23,6 @@ using Clock = std::chrono::steady_clock;
 int main(int argc, char** argv) {
   const int count = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10000;
   HeadlessDesktop desktop({.notifications = false, .logind = false, .accessibility = true});
-  std::printf("headless desktop start-up: %lld ms\n",
-              static_cast<long long>(desktop.startupTime().count()));
 
   ChildProcess helper({ZORV_BENCH_HELPER}, desktop.env());
   const std::string request = R"({"switchWindow":{}})";
@@ -43,7 +40,7 @@ int main(int argc, char** argv) {
     g_dbus_connection_emit_signal(bus, nullptr, kRequestObjectPath, kRequestInterface,
                                   kRequestMember, g_variant_new("(s)", request.c_str()), nullptr);
     g_dbus_connection_flush_sync(bus, nullptr, nullptr);
-    if (!helper.waitForLine("in helper", kDefaultTimeout, Stream::out, from)) {
+    if (!helper.waitForLine("in helper", from, kDefaultTimeout)) {
       std::fprintf(stderr, "request %d was not executed\n", i);
       return 1;
     }
@@ -58,12 +55,12 @@ int main(int argc, char** argv) {
     const auto from = helper.lines().size();
     const auto start = Clock::now();
     ChildProcess send({ZORV_BENCH_SEND, "switchWindow"}, desktop.env());
-    if (!helper.waitForLine("in helper", kDefaultTimeout, Stream::out, from)) {
+    if (!helper.waitForLine("in helper", from, kDefaultTimeout)) {
       std::fprintf(stderr, "zorv-send %d was not executed\n", i);
       return 1;
     }
     sendMicros.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
-    send.finish();
+    send.wait();
   }
   reportMillis("zorv-send -> \"in helper\"", sendMicros);
   helper.terminate();

@@ -1,14 +1,8 @@
-// zorv-atspi-dump: reads the accessibility tree of the session named by the
-// environment (DISPLAY, DBUS_SESSION_BUS_ADDRESS). Tests run it as a child
-// process, so their own process never connects to a desktop.
-//
-//   zorv-atspi-dump [--app NAME] [--timeout SECONDS]
-//       Prints the trees of every application, or of those named NAME, as JSON
-//       (role, name, states, children); with a time-out, waits for such an
-//       application first.
-//   zorv-atspi-dump --text APP [--timeout SECONDS]
-//       Prints the contents of APP's first text field.
-//
+// zorv-atspi-dump [--app NAME | --text NAME] [--timeout SECONDS]: the
+// accessibility trees (role, name, states, children) of the applications (named
+// NAME) of the session in the environment as JSON, or the contents of NAME's
+// first text field; waits up to the time-out for such an application. Tests run
+// it as a child, so that their own process never connects to a desktop.
 // Exit status: 0 done, 1 not found or failed, 2 usage.
 
 #include <atspi/atspi.h>
@@ -27,17 +21,17 @@
 
 namespace {
 
-struct Unref {
-  void operator()(gpointer object) const { g_object_unref(object); }
-};
 using Ref = std::shared_ptr<AtspiAccessible>;
 
 Ref own(AtspiAccessible* object) {
-  return Ref(object, Unref());
+  return Ref(object, g_object_unref);
 }
 
 // A string the library hands over (errors are read as empty).
-std::string take(gchar* text, GError* error) {
+template <typename Object>
+std::string take(gchar* (*get)(Object*, GError**), Object* object) {
+  GError* error = nullptr;
+  gchar* text = get(object, &error);
   std::string out = text != nullptr ? text : "";
   g_free(text);
   g_clear_error(&error);
@@ -45,13 +39,11 @@ std::string take(gchar* text, GError* error) {
 }
 
 std::string nameOf(const Ref& object) {
-  GError* error = nullptr;
-  return take(atspi_accessible_get_name(object.get(), &error), error);
+  return take(atspi_accessible_get_name, object.get());
 }
 
 std::string roleOf(const Ref& object) {
-  GError* error = nullptr;
-  return take(atspi_accessible_get_role_name(object.get(), &error), error);
+  return take(atspi_accessible_get_role_name, object.get());
 }
 
 std::vector<Ref> childrenOf(const Ref& object) {
@@ -111,12 +103,6 @@ std::vector<Ref> applications(const std::optional<std::string>& name) {
   return apps;
 }
 
-[[noreturn]] void usage() {
-  std::cerr << "usage: zorv-atspi-dump [--app NAME] [--timeout SECONDS]\n"
-               "       zorv-atspi-dump --text APP [--timeout SECONDS]\n";
-  std::exit(2);
-}
-
 int run(const std::optional<std::string>& app, bool text, double timeout) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeout);
   // Retried every 20 ms until there is such an application (with a text field).
@@ -127,8 +113,10 @@ int run(const std::optional<std::string>& app, bool text, double timeout) {
         Ref field = firstText(found);
         AtspiText* iface = field ? atspi_accessible_get_text_iface(field.get()) : nullptr;
         if (iface == nullptr) continue;
-        GError* error = nullptr;
-        std::cout << take(atspi_text_get_text(iface, 0, -1, &error), error) << '\n';
+        std::cout << take(
+                         +[](AtspiText* t, GError** e) { return atspi_text_get_text(t, 0, -1, e); },
+                         iface)
+                  << '\n';
         g_object_unref(iface);
         return 0;
       }
@@ -153,14 +141,15 @@ int main(int argc, char** argv) {
   double timeout = 0;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    if (i + 1 >= argc) usage();
-    if (arg == "--app" || arg == "--text") {
-      app = argv[++i];
-      text = arg == "--text";
-    } else if (arg == "--timeout") {
+    if (i + 1 >= argc || (arg != "--app" && arg != "--text" && arg != "--timeout")) {
+      std::cerr << "usage: zorv-atspi-dump [--app NAME | --text NAME] [--timeout SECONDS]\n";
+      return 2;
+    }
+    if (arg == "--timeout") {
       timeout = std::atof(argv[++i]);
     } else {
-      usage();
+      app = argv[++i];
+      text = arg == "--text";
     }
   }
   if (atspi_init() > 1) {

@@ -7,15 +7,95 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "accessibility.h"
-#include "child_process.h"
-#include "desktop_bus.h"
 #include "headless_desktop.h"
 
+// GLib's connection type, without its headers.
+struct _GDBusConnection;
+
 namespace zorv::e2e {
+
+// The desktop's D-Bus side, reached by address from a desktop environment:
+// request signals to the helper and what the mock services were asked.
+
+// Sends the request signal with `json` as its one string argument on the
+// session bus of `env`. Throws std::runtime_error on failure.
+void emitRequest(const Environment& env, const std::string& json);
+
+// A request that changes nothing and prints only "in helper".
+inline constexpr const char* kNoOpRequest = R"({"switchWindow":{}})";
+// Where a request signal goes (the benchmarks emit it themselves).
+inline constexpr const char* kRequestObjectPath = "/name/pemu/zorv";
+inline constexpr const char* kRequestInterface = "name.pemu.zorv.notification_names";
+inline constexpr const char* kRequestMember = "helper_action_event";
+
+// True once the helper has executed `probe`, sent until it answers.
+bool waitUntilListening(ChildProcess& helper, const Environment& env,
+                        const std::string& probe = kNoOpRequest);
+
+// One sender connection for many requests: the bus keeps one connection's
+// messages in order, while separate connections may overtake each other.
+class RequestSender {
+ public:
+  explicit RequestSender(const Environment& env);
+  ~RequestSender();
+  RequestSender(const RequestSender&) = delete;
+  RequestSender& operator=(const RequestSender&) = delete;
+
+  void send(const std::string& json);
+
+ private:
+  ::_GDBusConnection* bus_;
+};
+
+struct NotificationCall {
+  std::string appName;
+  std::string replacesId;
+  std::string summary;
+  std::string body;
+};
+
+// The Notify calls the mock notification daemon received, in order, once there
+// are at least `count` (fewer on time-out).
+std::vector<NotificationCall> notificationCalls(const HeadlessDesktop& desktop,
+                                                std::size_t count = 0,
+                                                Duration timeout = kDefaultTimeout);
+// The summaries of the notifications after the first `from`, once there are
+// `count` more (fewer on time-out).
+std::vector<std::string> summariesSince(const HeadlessDesktop& desktop, std::size_t from,
+                                        std::size_t count);
+// The methods the logind mock was called with, in order.
+std::vector<std::string> logindCalls(const HeadlessDesktop& desktop);
+
+// The desktop's accessibility tree, read through zorv-atspi-dump run as a child
+// process with the desktop's environment: the test process never connects to an
+// accessibility bus itself, and the reader shares no code with the helper's.
+struct AccessibleNode {
+  std::string role;  // AT-SPI role name: "application", "frame", "alert", "push button", ...
+  std::string name;
+  std::vector<std::string> states;  // state nicks: "active", "modal", ...
+  std::vector<AccessibleNode> children;
+
+  bool hasState(const std::string& state) const;
+  // Depth-first search for the first node with that role (and name, when given).
+  const AccessibleNode* find(const std::string& role,
+                             const std::optional<std::string>& name = std::nullopt) const;
+  // The names of the nodes with that role, depth-first.
+  std::vector<std::string> namesOf(const std::string& role) const;
+};
+
+// The tree of the application named `app`, waiting up to `timeout` for it to
+// appear; nullopt when it did not (or the reader failed), with the reason in
+// *problem.
+std::optional<AccessibleNode> accessibleApplication(const Environment& env, const std::string& app,
+                                                    Duration timeout = kDefaultTimeout,
+                                                    std::string* problem = nullptr);
+
+// The text of the app's first text field.
+std::optional<std::string> textFieldContents(const Environment& env, const std::string& app);
 
 // The helper of this build with the desktop's environment, listening once this
 // returns: `probe` was executed.

@@ -10,7 +10,6 @@
 
 #include <cctype>
 #include <fstream>
-#include <iostream>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <thread>
@@ -42,28 +41,11 @@ std::size_t indexOf(const std::vector<std::string>& lines, const std::string& te
   return it == lines.end() ? std::string::npos : std::size_t(it - lines.begin());
 }
 
-// The summaries of the notifications after the first `from`, once there are `count`.
-std::vector<std::string> summariesSince(const HeadlessDesktop& desktop, std::size_t from,
-                                        std::size_t count) {
-  std::vector<std::string> summaries;
-  const auto calls = waitForNotificationCalls(desktop, from + count);
-  for (std::size_t i = from; i < calls.size(); ++i) summaries.push_back(calls[i].summary);
-  return summaries;
-}
-
-// Neither running nor a zombie.
-bool gone(pid_t pid) {
-  return ::kill(pid, 0) != 0 && errno == ESRCH;
-}
-bool waitUntilGone(pid_t pid, Duration timeout) {
+// Neither running nor a zombie, at the latest after `timeout`.
+bool gone(pid_t pid, Duration timeout = 0ms) {
   const auto deadline = Clock::now() + timeout;
-  while (!gone(pid) && Clock::now() < deadline) std::this_thread::sleep_for(10ms);
-  return gone(pid);
-}
-
-std::string readFile(const fs::path& path) {
-  std::ifstream in(path.string());
-  return {std::istreambuf_iterator<char>(in), {}};
+  while (::kill(pid, 0) == 0 && Clock::now() < deadline) std::this_thread::sleep_for(10ms);
+  return ::kill(pid, 0) != 0 && errno == ESRCH;
 }
 
 std::vector<pid_t> pidsIn(const fs::path& path) {
@@ -87,15 +69,10 @@ long statusField(pid_t pid, const std::string& key) {
 std::vector<pid_t> childrenOf(pid_t pid) {
   std::vector<pid_t> children;
   for (const auto& entry : fs::directory_iterator("/proc")) {
-    if (!std::isdigit(entry.path().filename().string()[0])) continue;
-    const std::string stat = readFile(entry.path() / "stat");
-    const auto close = stat.rfind(')');
-    if (close == std::string::npos) continue;
-    std::istringstream fields(stat.substr(close + 2));
-    std::string state;
-    pid_t parent = 0;
-    fields >> state >> parent;
-    if (parent == pid) children.push_back(std::stoi(entry.path().filename().string()));
+    const std::string name = entry.path().filename().string();
+    if (!std::isdigit(name[0])) continue;
+    const auto fields = procStat(std::stoi(name));
+    if (fields.size() > 1 && fields[1] == std::to_string(pid)) children.push_back(std::stoi(name));
   }
   return children;
 }
@@ -106,21 +83,12 @@ std::string commandLineOf(pid_t pid) {
   return text;
 }
 
-void report(const std::string& figure) {
-  std::cout << "[ figure   ] " << figure << std::endl;
-}
-
-double seconds(Clock::duration duration) {
-  return std::chrono::duration<double>(duration).count();
-}
-
 // Starts the search for the big menu's last item and waits until it is well
 // under way: the title is printed just before the search starts, and the menu
 // bar itself is found in far less than a second.
 void startLongMenuSearch(const HeadlessDesktop& desktop, ChildProcess& helper, std::size_t from) {
   emitRequest(desktop.env(), menuCommand(kLastItem));
-  ASSERT_TRUE(helper.waitForLine(kLastItem, kDefaultTimeout, Stream::out, from))
-      << helper.transcript();
+  ASSERT_TRUE(helper.waitForLine(kLastItem, from)) << helper.transcript();
   std::this_thread::sleep_for(1s);
 }
 
@@ -130,7 +98,7 @@ void expectALaterApplicationsMenuPressed(const HeadlessDesktop& desktop, ChildPr
   const auto later = helper.lines().size();
   emitRequest(desktop.env(), menuCommand("File -> Save"));
   EXPECT_TRUE(next->waitForLine("activated: File -> Save")) << helper.transcript();
-  ASSERT_TRUE(helper.waitForLine("File -> Save", kDefaultTimeout, Stream::out, later));
+  ASSERT_TRUE(helper.waitForLine("File -> Save", later));
   EXPECT_EQ(helper.lines()[later], "in helper");
 }
 
@@ -148,14 +116,10 @@ TEST(Faults, AnApplicationKilledWhileItsMenuBarIsReadIsReportedAndTheQueueGoesOn
     sender.send(menuCommand("queued 2"));
     sender.send(marker("queued 3"));
   }
-  const auto killed = Clock::now();
   ASSERT_EQ(::kill(app->pid(), SIGKILL), 0);
   ASSERT_THAT(app->wait(), ::testing::Optional(::testing::Field(&ExitStatus::signal, SIGKILL)));
 
-  ASSERT_TRUE(helper->waitForLine(markerLine("queued 3"), kDefaultTimeout, Stream::out, before))
-      << helper->transcript();
-  report("queue after the killed application drained in " +
-         std::to_string(seconds(Clock::now() - killed)) + " s");
+  ASSERT_TRUE(helper->waitForLine(markerLine("queued 3"), before)) << helper->transcript();
   EXPECT_THAT(app->lines(), ::testing::Not(::testing::Contains(StartsWith("activated: "))))
       << "the search ended before the application was killed";
 
@@ -195,12 +159,10 @@ TEST(Faults, AFrozenApplicationCostsOneTimeOutPerRequestAndAnswersOnceThawed) {
   }
   // The keystroke waits only for the menuCommand, which gives up after one
   // messaging time-out (6 s) however many calls its search would still make.
-  const bool next = helper->waitForLine("A key down simulated", 30s, Stream::out, before);
+  const bool next = helper->waitForLine("A key down simulated", before, 30s);
   const auto waited = Clock::now() - sent;
   ::kill(app->pid(), SIGCONT);
   ASSERT_TRUE(next) << helper->transcript();
-  report("the request behind a menuCommand to a frozen application started after " +
-         std::to_string(seconds(waited)) + " s");
   EXPECT_LT(waited, 7s);
   EXPECT_THAT(summariesSince(desktop, notificationsBefore, 1), ElementsAre(kMenuUnavailable));
 
@@ -229,8 +191,7 @@ TEST(Faults, TheAccessibilityBusDyingFailsAccessibilityActionsOnlyAndTheHelperRe
   // The bus goes while the helper is in the middle of reading a menu bar.
   startLongMenuSearch(desktop, *helper, before);
   ASSERT_EQ(::kill(daemon, SIGKILL), 0);
-  const auto killed = Clock::now();
-  ASSERT_TRUE(waitUntilGone(daemon, 5s));
+  ASSERT_TRUE(gone(daemon, 5s));
 
   // Then every kind of request, back to back: the accessibility ones fail as
   // defined, the others are carried out.
@@ -243,10 +204,7 @@ TEST(Faults, TheAccessibilityBusDyingFailsAccessibilityActionsOnlyAndTheHelperRe
     sender.send(R"({"sleep":{}})");
     sender.send(marker("after 2"));
   }
-  ASSERT_TRUE(helper->waitForLine(markerLine("after 2"), 20s, Stream::out, before))
-      << helper->transcript();
-  report("requests after the accessibility bus died done in " +
-         std::to_string(seconds(Clock::now() - killed)) + " s");
+  ASSERT_TRUE(helper->waitForLine(markerLine("after 2"), before, 20s)) << helper->transcript();
   EXPECT_THAT(app->lines(), ::testing::Not(::testing::Contains(StartsWith("activated: "))))
       << "the search ended before the bus died";
 
@@ -268,7 +226,7 @@ TEST(Faults, TheAccessibilityBusDyingFailsAccessibilityActionsOnlyAndTheHelperRe
               ::testing::Not(::testing::Contains(HasSubstr("No accessibility API permission"))));
   EXPECT_THAT(summariesSince(desktop, notificationsBefore, 2),
               ElementsAre(kLastItemNotFound, kMenuUnavailable));
-  EXPECT_EQ(logindCalls(desktop).size(), 1u);
+  EXPECT_THAT(logindCalls(desktop), ElementsAre("Suspend"));
 
   // The session activates a new accessibility bus; an application started now
   // is on it, and the helper presses its menu.
@@ -303,7 +261,7 @@ TEST(Faults, AnAccessibilityRegistryThatDiedIsStartedAgainAndMenusWorkAgain) {
   ASSERT_GT(registry, 0);
   ASSERT_THAT(commandLineOf(registry), HasSubstr("at-spi2-registryd"));
   ASSERT_EQ(::kill(registry, SIGKILL), 0);
-  ASSERT_TRUE(waitUntilGone(registry, 5s));
+  ASSERT_TRUE(gone(registry, 5s));
 
   // The next request activates a new registry on the bus, as any AT-SPI client
   // does. The applications register with it as soon as they see it, which may
@@ -313,13 +271,9 @@ TEST(Faults, AnAccessibilityRegistryThatDiedIsStartedAgainAndMenusWorkAgain) {
   const auto notificationsBefore = notificationCalls(desktop).size();
   emitRequest(desktop.env(), menuCommand("File -> Open"));
   emitRequest(desktop.env(), marker("after the first"));
-  ASSERT_TRUE(
-      helper->waitForLine(markerLine("after the first"), kDefaultTimeout, Stream::out, before))
-      << helper->transcript();
-  const bool pressed = app->waitForLine("activated: File -> Open", 1s);
+  ASSERT_TRUE(helper->waitForLine(markerLine("after the first"), before)) << helper->transcript();
+  const bool pressed = app->waitForLine("activated: File -> Open", 0, 1s);
   const auto reports = summariesSince(desktop, notificationsBefore, pressed ? 0 : 1);
-  report(std::string("the request that restarted the registry ") +
-         (pressed ? "pressed its item" : "was reported as failed"));
   EXPECT_EQ(reports,
             pressed ? std::vector<std::string>{} : std::vector<std::string>{kMenuUnavailable});
   // Asking the bus who owns the name never activates it: the helper did.
@@ -333,8 +287,7 @@ TEST(Faults, AnAccessibilityRegistryThatDiedIsStartedAgainAndMenusWorkAgain) {
   emitRequest(desktop.env(), menuCommand("File -> New"));
   EXPECT_TRUE(app->waitForLine("activated: File -> New")) << helper->transcript();
   emitRequest(desktop.env(), marker("after the second"));
-  ASSERT_TRUE(
-      helper->waitForLine(markerLine("after the second"), kDefaultTimeout, Stream::out, second));
+  ASSERT_TRUE(helper->waitForLine(markerLine("after the second"), second));
   EXPECT_EQ(countSince(*helper, second, kMenuUnavailable), 0u) << helper->transcript();
   EXPECT_EQ(notificationCalls(desktop).size(), notificationsSecond);
   expectCleanStop(*helper);
@@ -357,7 +310,7 @@ TEST(Faults, WithoutANotificationServerReportsAreDroppedAndRequestsGoOn) {
       expected.push_back("round " + std::to_string(i));
     }
   }
-  ASSERT_TRUE(helper->waitForLine(markerLine(expected.back()), 20s, Stream::out, before))
+  ASSERT_TRUE(helper->waitForLine(markerLine(expected.back()), before, 20s))
       << helper->transcript();
   EXPECT_THAT(markersSince(*helper, before), ::testing::ElementsAreArray(expected));
   EXPECT_EQ(countSince(*helper, before, "in helper"), std::size_t(3 * kRounds));
@@ -391,8 +344,7 @@ TEST(Faults, AChildIgnoringTheTerminateSignalIsKilledAndReapedAfterTheTimeout) {
   const auto before = helper->lines().size();
   const auto start = Clock::now();
   emitRequest(desktop.env(), nlohmann::json{{"executeFile", {{"path", script.string()}}}}.dump());
-  ASSERT_TRUE(helper->waitForLine("launched", kDefaultTimeout, Stream::out, before))
-      << helper->transcript();
+  ASSERT_TRUE(helper->waitForLine("launched", before)) << helper->transcript();
   for (int i = 0; i < 100 && readFile(pidFile).empty(); ++i) std::this_thread::sleep_for(20ms);
   const auto scriptPids = pidsIn(pidFile);
   ASSERT_EQ(scriptPids.size(), 1u);
@@ -404,28 +356,26 @@ TEST(Faults, AChildIgnoringTheTerminateSignalIsKilledAndReapedAfterTheTimeout) {
     RequestSender sender(desktop.env());
     for (int i = 0; i < 3; ++i) sender.send(marker("meanwhile " + std::to_string(i)));
   }
-  ASSERT_TRUE(helper->waitForLine(markerLine("meanwhile 2"), kDefaultTimeout, Stream::out, before));
+  ASSERT_TRUE(helper->waitForLine(markerLine("meanwhile 2"), before));
   EXPECT_THAT(markersSince(*helper, before),
               ElementsAre("meanwhile 0", "meanwhile 1", "meanwhile 2"));
   EXPECT_FALSE(gone(pid)) << "the child ended before its time was up";
 
   const std::string timeout = "Action execution timeout: " + script.string();
-  ASSERT_TRUE(helper->waitForLine(timeout, 20s, Stream::out, before)) << helper->transcript();
+  ASSERT_TRUE(helper->waitForLine(timeout, before, 20s)) << helper->transcript();
   const auto timedOut = Clock::now();
   EXPECT_GE(timedOut - start, 9500ms);
   EXPECT_LT(timedOut - start, 15s);
   // It was asked to end and did not; it is killed after a grace period, and
   // reaped: no zombie is left.
   EXPECT_FALSE(gone(pid)) << "the child did not ignore the terminate signal";
-  EXPECT_TRUE(waitUntilGone(pid, 8s)) << "the child " << pid << " still exists";
+  EXPECT_TRUE(gone(pid, 8s)) << "the child " << pid << " still exists";
   const auto killedAfter = Clock::now() - timedOut;
-  report("child ignoring SIGTERM gone " + std::to_string(seconds(killedAfter)) +
-         " s after the time-out");
   EXPECT_GE(killedAfter, 1s);
   EXPECT_LT(killedAfter, 6s);
   // Nothing it started outlives it for long (a running sleep ends by itself).
   for (pid_t child : pidsIn(childPids)) {
-    EXPECT_TRUE(waitUntilGone(child, 2s)) << "the grandchild " << child << " still exists";
+    EXPECT_TRUE(gone(child, 2s)) << "the grandchild " << child << " still exists";
   }
   // The timeout alert is open, with the line as its text.
   const auto alerts = waitForAlerts(desktop);
@@ -436,8 +386,7 @@ TEST(Faults, AChildIgnoringTheTerminateSignalIsKilledAndReapedAfterTheTimeout) {
   emitRequest(
       desktop.env(),
       nlohmann::json{{"executeFile", {{"path", "/bin/sleep"}, {"argumentsText", "30"}}}}.dump());
-  ASSERT_TRUE(helper->waitForLine("launched", kDefaultTimeout, Stream::out,
-                                  indexOf(helper->lines(), timeout) + 1));
+  ASSERT_TRUE(helper->waitForLine("launched", indexOf(helper->lines(), timeout) + 1));
   const auto sleeping = childrenOf(helper->pid());
   ASSERT_EQ(sleeping.size(), 1u);
   expectCleanStop(*helper);
@@ -452,7 +401,6 @@ TEST(Faults, AHundredUndecodableRequestsOpenAHundredAlertsAndLaterRequestsRun) {
   const auto before = helper->lines().size();
   constexpr int kBad = 100;
   std::vector<std::string> expected;
-  const auto start = Clock::now();
   {
     RequestSender sender(desktop.env());
     for (int i = 0; i < kBad; ++i)
@@ -462,9 +410,8 @@ TEST(Faults, AHundredUndecodableRequestsOpenAHundredAlertsAndLaterRequestsRun) {
       sender.send(marker(expected.back()));
     }
   }
-  ASSERT_TRUE(helper->waitForLine(markerLine(expected.back()), 30s, Stream::out, before))
+  ASSERT_TRUE(helper->waitForLine(markerLine(expected.back()), before, 30s))
       << helper->transcript().substr(0, 4000);
-  const auto elapsed = Clock::now() - start;
   EXPECT_THAT(markersSince(*helper, before), ::testing::ElementsAreArray(expected));
   // Two empty lines for each undecodable request, and one run per valid one.
   EXPECT_EQ(countSince(*helper, before, ""), std::size_t(2 * kBad));
@@ -476,26 +423,22 @@ TEST(Faults, AHundredUndecodableRequestsOpenAHundredAlertsAndLaterRequestsRun) {
   for (const auto& alert : alerts) {
     EXPECT_TRUE(alert.hasState("modal")) << alert.name;
     EXPECT_TRUE(alert.find("label", "Unrecognized action"));
+    EXPECT_TRUE(alert.find("label", "You may need to upgrade the helper."));
+    EXPECT_THAT(alert.namesOf("push button"), ElementsAre("Cancel"));
   }
-  const long rss = statusField(helper->pid(), "VmRSS:");
-  const long threads = statusField(helper->pid(), "Threads:");
-  report(std::to_string(kBad) + " undecodable and 5 valid requests done in " +
-         std::to_string(seconds(elapsed)) + " s; RSS " + std::to_string(rssBefore / 1024) + " -> " +
-         std::to_string(rss / 1024) + " MiB, threads " + std::to_string(threadsBefore) + " -> " +
-         std::to_string(threads));
 #ifdef __SANITIZE_THREAD__
   // ThreadSanitizer keeps several bytes of shadow for every byte touched.
   constexpr long kGrowthKiB = 600 * 1024;
 #else
   constexpr long kGrowthKiB = 200 * 1024;
 #endif
-  EXPECT_LT(rss - rssBefore, kGrowthKiB);
-  EXPECT_LT(threads, threadsBefore + 8);
+  EXPECT_LT(statusField(helper->pid(), "VmRSS:") - rssBefore, kGrowthKiB);
+  EXPECT_LT(statusField(helper->pid(), "Threads:"), threadsBefore + 8);
 
   // Still responsive with all of them open.
   const auto later = helper->lines().size();
   emitRequest(desktop.env(), R"({"simulateKeystroke":{"code":0}})");
-  EXPECT_TRUE(helper->waitForLine("A key up simulated", kDefaultTimeout, Stream::out, later));
+  EXPECT_TRUE(helper->waitForLine("A key up simulated", later));
   expectCleanStop(*helper);
 }
 

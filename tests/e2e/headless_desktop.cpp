@@ -1,6 +1,7 @@
 #include "headless_desktop.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,29 +13,160 @@
 #include <stdexcept>
 #include <thread>
 
+#include "linux/posix_tasks.h"
+
+extern char** environ;
+
 namespace zorv::e2e {
 
 namespace {
+
+// This process's environment.
+Environment currentEnvironment() {
+  Environment env;
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    const std::string text = *entry;
+    const std::size_t eq = text.find('=');
+    if (eq != std::string::npos) env[text.substr(0, eq)] = text.substr(eq + 1);
+  }
+  return env;
+}
+
+// A new private folder under TMPDIR.
+std::filesystem::path makeTempDir(const std::string& prefix) {
+  const char* base = std::getenv("TMPDIR");
+  std::string pattern =
+      std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/" + prefix + "-XXXXXX";
+  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp " + pattern);
+  return pattern;
+}
+
+}  // namespace
+
+std::string ExitStatus::describe() const {
+  if (signal != 0) return "killed by signal " + std::to_string(signal);
+  return "exit code " + std::to_string(code);
+}
+
+namespace {
+
+// Every child of the test process is watched by one set of tasks, ended at exit.
+linux_desktop::PosixTasks& tasks() {
+  static linux_desktop::PosixTasks instance;
+  return instance;
+}
+
+ExitStatus exitStatus(int status) {
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, WIFSIGNALED(status) ? WTERMSIG(status) : 0};
+}
+
+}  // namespace
+
+ChildProcess::ChildProcess(std::vector<std::string> argv, const Environment& env)
+    : dir_(makeTempDir("zorv-e2e-child")),
+      task_(std::static_pointer_cast<linux_desktop::PosixTask>(tasks().createTask())) {
+  // The shell only redirects, then becomes the program (same process id).
+  std::vector<std::string> arguments = {"-c",
+                                        "exec </dev/null >\"$1\" 2>\"$2\"; shift 2; exec \"$@\"",
+                                        "sh", (dir_ / "out").string(), (dir_ / "err").string()};
+  arguments.insert(arguments.end(), argv.begin(), argv.end());
+  task_->setLaunchPath("/bin/sh");
+  task_->setArguments(arguments);
+  task_->setEnvironment(env);
+  if (auto error = task_->launch()) throw std::runtime_error(error->localizedDescription);
+}
+
+ChildProcess::~ChildProcess() {
+  if (running()) terminate();
+  if (std::getenv("ZORV_E2E_KEEP") == nullptr) {
+    std::error_code ignored;
+    std::filesystem::remove_all(dir_, ignored);
+  }
+}
+
+pid_t ChildProcess::pid() const {
+  return task_->processIdentifier();
+}
+
+bool ChildProcess::running() const {
+  return !task_->terminationStatus().has_value();
+}
+
+std::vector<std::string> ChildProcess::lines(Stream stream) const {
+  // Asked before reading: once ended, what is read is complete.
+  const bool ended = !running();
+  std::ifstream in(dir_ / (stream == Stream::out ? "out" : "err"));
+  const std::string text{std::istreambuf_iterator<char>(in), {}};
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+    lines.push_back(text.substr(start, end - start));
+  }
+  if (ended && start < text.size()) lines.push_back(text.substr(start));
+  return lines;
+}
+
+bool ChildProcess::waitForLine(const std::string& text, std::size_t from, Duration timeout) {
+  return waitForLine([&text](const std::string& line) { return line == text; }, from, timeout);
+}
+
+bool ChildProcess::waitForLine(const LinePredicate& predicate, std::size_t from, Duration timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    const bool ended = !running();
+    const auto all = lines();
+    for (std::size_t i = from; i < all.size(); ++i) {
+      if (predicate(all[i])) return true;
+    }
+    if (ended || std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+}
+
+std::string ChildProcess::transcript() const {
+  std::string text;
+  for (const std::string& line : lines(Stream::out)) text += "out: " + line + "\n";
+  for (const std::string& line : lines(Stream::err)) text += "err: " + line + "\n";
+  if (auto status = task_->terminationStatus()) {
+    text += "(" + exitStatus(*status).describe() + ")\n";
+  }
+  return text;
+}
+
+std::optional<ExitStatus> ChildProcess::wait(Duration timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  std::optional<int> status;
+  while (!(status = task_->terminationStatus()) && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  if (!status) return std::nullopt;
+  return exitStatus(*status);
+}
+
+ExitStatus ChildProcess::terminate() {
+  task_->terminate();
+  return wait(linux_desktop::PosixTask::kTerminateGrace + kDefaultTimeout).value_or(ExitStatus{});
+}
 
 std::string readFile(const std::filesystem::path& path) {
   std::ifstream in(path);
   return {std::istreambuf_iterator<char>(in), {}};
 }
 
-// State and start time (fields 3 and 22) of /proc/PID/stat, or "" when gone.
-std::pair<std::string, unsigned long long> procStat(pid_t pid) {
+std::vector<std::string> procStat(pid_t pid) {
   const std::string stat = readFile("/proc/" + std::to_string(pid) + "/stat");
   // The command name may hold spaces and parentheses; the fields after it do not.
   const std::size_t close = stat.rfind(')');
-  if (close == std::string::npos) return {"", 0};
-  std::istringstream fields(stat.substr(close + 2));
-  std::string state, skipped;
-  fields >> state;
-  for (int field = 4; field < 22; ++field) fields >> skipped;
-  unsigned long long startTime = 0;
-  fields >> startTime;
-  return {state, startTime};
+  std::vector<std::string> fields;
+  std::istringstream in(close == std::string::npos ? "" : stat.substr(close + 2));
+  for (std::string field; in >> field;) fields.push_back(field);
+  return fields;
 }
+
+namespace {
+
+const std::filesystem::path kScript =
+    std::filesystem::path(ZORV_E2E_SOURCE_DIR) / "tools/headless-desktop";
 
 // Live processes (zombies have no environment) with `entry` in their environment.
 std::vector<std::string> processesWithEnvironment(const std::string& entry) {
@@ -52,34 +184,22 @@ std::vector<std::string> processesWithEnvironment(const std::string& entry) {
 
 }  // namespace
 
-std::filesystem::path headlessDesktopScript() {
-  return std::filesystem::path(ZORV_E2E_SOURCE_DIR) / "tools" / "headless-desktop";
-}
-std::filesystem::path sampleAppPath() {
-  return ZORV_E2E_SAMPLE_APP;
-}
-std::filesystem::path atspiDumpPath() {
-  return ZORV_E2E_ATSPI_DUMP;
-}
-
 bool DesktopProcess::running() const {
-  const auto [state, start] = procStat(pid);
-  return !state.empty() && state != "Z" && state != "X" && start == startTime;
+  const auto fields = procStat(pid);
+  return fields.size() > 19 && fields[0] != "Z" && fields[0] != "X" &&
+         fields[19] == std::to_string(startTime);
 }
 
 HeadlessDesktop::HeadlessDesktop(HeadlessDesktopOptions options) : dir_(makeTempDir("zorv-e2e")) {
   // Should this process die without stopping it, the desktop stops by itself.
-  std::vector<std::string> argv = {headlessDesktopScript().string(), "start", "--owner",
+  std::vector<std::string> argv = {kScript.string(), "start", "--owner",
                                    std::to_string(::getpid())};
   if (!options.notifications) argv.emplace_back("--no-notifications");
   if (!options.logind) argv.emplace_back("--no-logind");
   if (!options.accessibility) argv.emplace_back("--no-a11y");
   argv.push_back(dir_.string());
-  const auto started = std::chrono::steady_clock::now();
   ChildProcess script(argv, currentEnvironment());
   const auto status = script.wait(std::chrono::seconds(60));
-  startupTime_ = std::chrono::duration_cast<std::chrono::milliseconds>(
-      std::chrono::steady_clock::now() - started);
   // This process's environment with the desktop's env file applied, as a shell has it.
   ChildProcess shell({"/bin/sh", "-c", ". \"$1\"/env && exec env", "sh", dir_.string()},
                      currentEnvironment());
@@ -120,8 +240,7 @@ bool HeadlessDesktop::stop() {
   if (!running_) return true;
   running_ = false;
   const auto recorded = processes();
-  ChildProcess script({headlessDesktopScript().string(), "stop", dir_.string()},
-                      currentEnvironment());
+  ChildProcess script({kScript.string(), "stop", dir_.string()}, currentEnvironment());
   const auto status = script.wait(std::chrono::seconds(60));
   bool clean = status && status->success();
   if (!clean) std::cerr << "headless-desktop stop failed:\n" << script.transcript();

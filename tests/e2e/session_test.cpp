@@ -1,13 +1,13 @@
 // The helper belongs to one desktop session: it ends with a status that a
 // service manager restarts when the session bus or the X server goes away, and
-// a second helper in the same session leaves the requests to the first.
+// a second helper in the same session leaves the requests to the first. Without
+// accessibility it ends with a status of its own.
 
 #include <gmock/gmock.h>
 
 #include <signal.h>
 
 #include <chrono>
-#include <iostream>
 
 #include "e2e_session.h"
 
@@ -15,7 +15,6 @@ namespace zorv::e2e {
 namespace {
 
 using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
 using ::testing::ElementsAre;
 using ::testing::EndsWith;
 using ::testing::IsEmpty;
@@ -30,6 +29,7 @@ struct Loss {
   const char* logLine;
   bool alertOpen = false;  // GTK has a connection of its own to the X server
 };
+
 void PrintTo(const Loss& loss, std::ostream* out) {
   *out << loss.name;
 }
@@ -49,15 +49,11 @@ TEST_P(SessionLoss, EndsTheHelperWithTheRestartStatus) {
   }
   ASSERT_GT(pid, 0);
   ASSERT_EQ(::kill(pid, SIGKILL), 0);
-  const auto killed = Clock::now();
   const auto status = helper->wait(2s);
   ASSERT_TRUE(status) << "still running 2 s after " << GetParam().process << " ended\n"
                       << helper->transcript();
-  std::cout << "[ figure   ] exited "
-            << std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - killed).count()
-            << " ms after " << GetParam().process << " was killed" << std::endl;
   EXPECT_EQ(status->code, kSessionLost) << status->describe() << "\n" << helper->transcript();
-  helper->finish();
+  helper->wait();
   EXPECT_THAT(helper->lines(Stream::err), ElementsAre(EndsWith(GetParam().logLine)));
 }
 
@@ -84,21 +80,37 @@ TEST(OneHelperPerSession, ASecondHelperLeavesTheRequestsToTheFirst) {
   }
   ASSERT_TRUE(status) << "the second helper still runs\n" << second.transcript();
   EXPECT_EQ(status->code, kAlreadyRunning) << status->describe();
-  second.finish();
+  second.wait();
   EXPECT_THAT(second.lines(), IsEmpty());
   EXPECT_THAT(second.lines(Stream::err),
               ElementsAre(EndsWith("] Another zorv-helper runs in this session, exiting")));
 
-  // A failure report is posted once (nothing is in front, so no menu).
-  emitRequest(desktop.env(), R"({"menuCommand":{"info":{"menuTitle":"File"}}})");
-  ASSERT_EQ(waitForNotificationCalls(desktop, notificationsBefore + 1).size(),
-            notificationsBefore + 1);
+  // A failure report is posted once (nothing is in front, so no menu), as a
+  // new notification of the helper's without body.
+  emitRequest(desktop.env(), menuCommand("File"));
+  const auto calls = notificationCalls(desktop, notificationsBefore + 1);
+  ASSERT_EQ(calls.size(), notificationsBefore + 1);
+  EXPECT_EQ(calls.back().appName, "zorv-helper");
+  EXPECT_EQ(calls.back().replacesId, "0");
+  EXPECT_EQ(calls.back().summary, "Failed to get the frontmost application's menu.");
+  EXPECT_EQ(calls.back().body, "");
   expectCleanStop(*first);
   EXPECT_EQ(notificationCalls(desktop).size(), notificationsBefore + 1);
 
   // Once the first has ended, a new one takes over.
   auto next = startHelper(desktop);
   expectCleanStop(*next);
+}
+
+TEST(HelperWithoutAccessibility, LogsThePermissionLineAndExitsForAServiceManager) {
+  HeadlessDesktop desktop({.notifications = false, .logind = false, .accessibility = false});
+  ChildProcess helper({ZORV_E2E_HELPER}, desktop.env());
+  const auto status = helper.wait();
+  ASSERT_TRUE(status) << helper.transcript();
+  EXPECT_EQ(status->code, 77) << status->describe();
+  EXPECT_THAT(helper.lines(Stream::err),
+              ::testing::Contains(EndsWith("] No accessibility API permission, exiting")));
+  EXPECT_THAT(helper.lines(), IsEmpty());
 }
 
 }  // namespace

@@ -66,8 +66,7 @@ TEST_P(WindowSwitching, GoesBackAndForthAndOutlivesTheApplications) {
   std::this_thread::sleep_for(300ms);
   const auto from = helper->lines().size();
   emitRequest(desktop->env(), marker("still here"));
-  EXPECT_TRUE(helper->waitForLine(markerLine("still here"), kDefaultTimeout, Stream::out, from))
-      << helper->transcript();
+  EXPECT_TRUE(helper->waitForLine(markerLine("still here"), from)) << helper->transcript();
   expectCleanStop(*helper);
 }
 

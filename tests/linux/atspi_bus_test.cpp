@@ -6,9 +6,6 @@
 
 #include <gmock/gmock.h>
 
-#include <signal.h>
-#include <sys/wait.h>
-
 #include <future>
 #include <mutex>
 #include <optional>
@@ -23,6 +20,7 @@
 namespace zorv::linux_desktop {
 namespace {
 
+using testing::nameHasOwner;
 using testing::PrivateBus;
 
 constexpr port::StatusCode kInvalidUIElement = -25202;
@@ -45,6 +43,7 @@ class AccessibilityBusLauncher {
           "<interface name='org.a11y.Status'>"
           "<property name='IsEnabled' type='b' access='readwrite'/></interface></node>",
           nullptr);
+      // One table for both interfaces: GDBus calls only what each of them has.
       static const GDBusInterfaceVTable vtable = {
           [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GVariant*,
              GDBusMethodInvocation* invocation, gpointer self) {
@@ -53,11 +52,6 @@ class AccessibilityBusLauncher {
             g_dbus_method_invocation_return_value(invocation,
                                                   g_variant_new("(s)", launcher->address_.c_str()));
           },
-          nullptr,
-          nullptr,
-          {}};
-      static const GDBusInterfaceVTable status = {
-          nullptr,
           [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
              GError** error, gpointer self) -> GVariant* {
             auto* launcher = static_cast<AccessibilityBusLauncher*>(self);
@@ -74,10 +68,10 @@ class AccessibilityBusLauncher {
             return TRUE;
           },
           {}};
-      g_dbus_connection_register_object(connection, "/org/a11y/bus", node->interfaces[0], &vtable,
-                                        this, nullptr, nullptr);
-      g_dbus_connection_register_object(connection, "/org/a11y/bus", node->interfaces[1], &status,
-                                        this, nullptr, nullptr);
+      for (int i : {0, 1}) {
+        g_dbus_connection_register_object(connection, "/org/a11y/bus", node->interfaces[i], &vtable,
+                                          this, nullptr, nullptr);
+      }
       g_dbus_node_info_unref(node);
       g_bus_own_name_on_connection(connection, "org.a11y.Bus", G_BUS_NAME_OWNER_FLAGS_NONE, nullptr,
                                    nullptr, nullptr, nullptr);
@@ -131,39 +125,11 @@ class AccessibilityBusLauncher {
 
 // Another process on a bus, so that a unique name is taken: a mock D-Bus
 // service, which answers calls to methods it does not have with an error.
-// The system's Python, which has the mock module.
-class Peer {
- public:
-  explicit Peer(const std::string& address) {
-    const gchar* argv[] = {"/usr/bin/python3", "-m",    "dbusmock",      "--session",
-                           "org.zorv.Peer",    "/peer", "org.zorv.Peer", nullptr};
-    gchar** env =
-        g_environ_setenv(g_get_environ(), "DBUS_SESSION_BUS_ADDRESS", address.c_str(), TRUE);
-    g_spawn_async(nullptr, const_cast<gchar**>(argv), env,
-                  static_cast<GSpawnFlags>(G_SPAWN_DO_NOT_REAP_CHILD | G_SPAWN_STDOUT_TO_DEV_NULL),
-                  nullptr, nullptr, &pid_, nullptr);
-    g_strfreev(env);
-  }
-  ~Peer() {
-    kill(pid_, SIGKILL);
-    waitpid(pid_, nullptr, 0);
-    g_spawn_close_pid(pid_);
-  }
-
- private:
-  GPid pid_ = 0;
-};
-
-bool hasName(GDBusConnection* bus, const std::string& name) {
-  GVariant* reply = g_dbus_connection_call_sync(
-      bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "NameHasOwner",
-      g_variant_new("(s)", name.c_str()), G_VARIANT_TYPE("(b)"), G_DBUS_CALL_FLAGS_NONE, 2000,
-      nullptr, nullptr);
-  if (!reply) return false;
-  gboolean owned = FALSE;
-  g_variant_get(reply, "(b)", &owned);
-  g_variant_unref(reply);
-  return owned;
+std::unique_ptr<testing::TestProcess> peer(const std::string& address) {
+  return std::make_unique<testing::TestProcess>(
+      std::vector<std::string>{"/usr/bin/python3", "-m", "dbusmock", "--session", "org.zorv.Peer",
+                               "/peer", "org.zorv.Peer"},
+      std::map<std::string, std::string>{{"DBUS_SESSION_BUS_ADDRESS", address}});
 }
 
 port::StatusCode getRole(AtspiBus& bus, const AtspiRef& ref) {
@@ -183,10 +149,10 @@ TEST(AtspiBus, AnObjectOfABusThatWasStartedAgainIsGoneNotAnotherProcesss) {
   AtspiBus bus(sessionClient);
   ASSERT_TRUE(bus.connect());
   // The helper is the bus's first client (:1.0); the peer is the second.
-  std::optional<Peer> first(std::in_place, accessibility->address());
+  auto first = peer(accessibility->address());
   ASSERT_TRUE(
-      zorv::testing::iterateUntil([&] { return hasName(bus.connection(), "org.zorv.Peer"); }));
-  ASSERT_TRUE(hasName(bus.connection(), ":1.1"));
+      zorv::testing::iterateUntil([&] { return nameHasOwner(bus.connection(), "org.zorv.Peer"); }));
+  ASSERT_TRUE(nameHasOwner(bus.connection(), ":1.1"));
   const AtspiRef remembered = bus.object(":1.1", "/org/a11y/atspi/accessible/1");
   EXPECT_EQ(getRole(bus, remembered), kUnsupported);  // reached the peer
   // An object named by an event of the peer is remembered the same way.
@@ -218,10 +184,10 @@ TEST(AtspiBus, AnObjectOfABusThatWasStartedAgainIsGoneNotAnotherProcesss) {
   accessibility.emplace();
   launcher.setAddress(accessibility->address());
   ASSERT_TRUE(bus.connect());
-  Peer second(accessibility->address());
+  auto second = peer(accessibility->address());
   ASSERT_TRUE(
-      zorv::testing::iterateUntil([&] { return hasName(bus.connection(), "org.zorv.Peer"); }));
-  ASSERT_TRUE(hasName(bus.connection(), ":1.1"));
+      zorv::testing::iterateUntil([&] { return nameHasOwner(bus.connection(), "org.zorv.Peer"); }));
+  ASSERT_TRUE(nameHasOwner(bus.connection(), ":1.1"));
 
   for (const auto& ref : {remembered, *observed}) EXPECT_EQ(getRole(bus, ref), kInvalidUIElement);
   EXPECT_NE(remembered, bus.object(":1.1", remembered.path));

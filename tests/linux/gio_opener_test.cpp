@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "linux/gio_opener.h"
+#include "linux/private_bus.h"
 #include "support/file_url.h"
 
 namespace zorv::testing {
@@ -61,21 +62,21 @@ TEST(GioOpener, AnExecLineGetsTheArgumentsInPlaceOfItsFieldCodes) {
   }
 }
 
-class Launching : public ::testing::Test {
- protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "zorv-open-XXXXXX").string();
-    ASSERT_TRUE(::mkdtemp(pattern.data()));
-    dir = pattern;
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(dir, ignored);
-  }
+// A launch: the recorder itself, or a desktop entry running it with `exec`
+// (ending in a field code) after its path; the arguments as URLs to open with
+// it, or as arguments.
+struct Launch {
+  const char* name;
+  const char* exec;
+  bool asURLs;
+  std::vector<std::string> arguments;
+};
 
+class Launching : public ::testing::TestWithParam<Launch> {
+ protected:
   // A program that records its arguments, separated by NUL bytes, in `record`.
-  fs::path recorder(const std::string& name = "recorder") {
-    const fs::path script = dir / name;
+  fs::path recorder() {
+    const fs::path script = dir / "recorder";
     const std::string out = record.string();
     std::ofstream(script) << "#!/bin/sh\n"
                           << "for a in \"$@\"; do printf '%s\\000' \"$a\"; done > '" << out
@@ -99,12 +100,8 @@ class Launching : public ::testing::Test {
     }
     if (!fs::exists(record)) return std::nullopt;
     std::ifstream in(record);
-    const std::string text(std::istreambuf_iterator<char>(in), {});
     std::vector<std::string> arguments;
-    std::size_t start = 0;
-    for (std::size_t end; (end = text.find('\0', start)) != std::string::npos; start = end + 1) {
-      arguments.push_back(text.substr(start, end - start));
-    }
+    for (std::string argument; std::getline(in, argument, '\0');) arguments.push_back(argument);
     return arguments;
   }
   std::optional<port::PlatformError> openApplication(const std::string& applicationURL,
@@ -132,38 +129,43 @@ class Launching : public ::testing::Test {
     return result;
   }
 
-  fs::path dir;
-  fs::path record = "/nonexistent";
+  ScratchDir scratch;
+  fs::path dir = scratch.path();
+  fs::path record = dir / "record";
   InlineDispatch dispatch;
   GioOpener opener{dispatch};
 };
 
-TEST_F(Launching, AnExecutableGetsExactlyTheArguments) {
-  record = dir / "record";
-  const std::vector<std::string> arguments = {"--a", "line\nbreak", "100%", "it's \"q\""};
-  ASSERT_FALSE(openApplication(url(recorder()), arguments));
-  EXPECT_THAT(recorded(), ::testing::Optional(ElementsAreArray(arguments)));
+TEST_P(Launching, TheProgramGetsExactlyItsArgumentsAndIsNeverLeftAZombie) {
+  const auto& c = GetParam();
+  fs::path application = recorder();
+  if (c.exec) application = desktopEntry(application.string() + c.exec);
+  ASSERT_FALSE(c.asURLs ? openURLs(c.arguments, url(application))
+                        : openApplication(url(application), c.arguments));
+  // The entry's words before the field code, then the arguments.
+  std::vector<std::string> expected;
+  if (c.exec) expected = parsed(c.exec), expected.pop_back();
+  expected.insert(expected.end(), c.arguments.begin(), c.arguments.end());
+  EXPECT_THAT(recorded(), ::testing::Optional(ElementsAreArray(expected)));
+  // GIO hands its launches to init; none stays a child of this process.
+  siginfo_t info{};
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  const int result = ::waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT);
+  EXPECT_TRUE((result < 0 && errno == ECHILD) || (result == 0 && info.si_pid == 0));
 }
 
-TEST_F(Launching, ADesktopEntryGetsTheArgumentsInPlaceOfItsFieldCodes) {
-  record = dir / "record";
-  const auto entry = desktopEntry(recorder().string() + " --from-entry %U");
-  ASSERT_FALSE(openApplication(url(entry), {"x y"}));
-  EXPECT_THAT(recorded(), ::testing::Optional(ElementsAre("--from-entry", "x y")));
-}
+INSTANTIATE_TEST_SUITE_P(
+    GioOpener, Launching,
+    ::testing::Values(
+        Launch{"Executable", nullptr, false, {"--a", "line\nbreak", "100%", "it's \"q\""}},
+        Launch{"DesktopEntry", " --from-entry %U", false, {"x y"}},
+        Launch{"URLToExecutable", nullptr, true, {"https://example.org/a?b=c"}},
+        Launch{"URLToDesktopEntry", " --url %u", true, {"zorv-test:thing"}}),
+    [](const auto& test) { return std::string(test.param.name); });
 
-TEST_F(Launching, URLsGoToAnExecutableOrADesktopEntry) {
-  record = dir / "record";
-  ASSERT_FALSE(openURLs({"https://example.org/a?b=c"}, url(recorder())));
-  EXPECT_THAT(recorded(), ::testing::Optional(ElementsAre("https://example.org/a?b=c")));
+class NotAnApplication : public Launching {};
 
-  fs::remove(record);
-  const auto entry = desktopEntry(recorder("second").string() + " --url %u");
-  ASSERT_FALSE(openURLs({"zorv-test:thing"}, url(entry)));
-  EXPECT_THAT(recorded(), ::testing::Optional(ElementsAre("--url", "zorv-test:thing")));
-}
-
-TEST_F(Launching, WhatIsNotAnApplicationIsAnErrorWithGiosText) {
+TEST_F(NotAnApplication, IsAnErrorWithGiosText) {
   std::ofstream(dir / "notes.txt") << "text";
   std::ofstream(dir / "broken.desktop") << "this is no key file";
   const auto missingProgram = desktopEntry("/nonexistent/zorv-program %U", "missing.desktop");
@@ -186,17 +188,6 @@ TEST_F(Launching, WhatIsNotAnApplicationIsAnErrorWithGiosText) {
     ASSERT_TRUE(urlError) << c.path;
     EXPECT_THAT(urlError->localizedDescription, HasSubstr(c.text)) << c.path;
   }
-}
-
-TEST_F(Launching, LaunchedProgramsAreNeverLeftAsZombies) {
-  record = dir / "record";
-  ASSERT_FALSE(openApplication(url(recorder()), {"x"}));
-  ASSERT_TRUE(recorded());
-  // GIO hands its launches to init; none stays a child of this process.
-  siginfo_t info{};
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  const int result = ::waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT);
-  EXPECT_TRUE((result < 0 && errno == ECHILD) || (result == 0 && info.si_pid == 0));
 }
 
 TEST(GioOpenerDefault, AURLWithoutAnyHandlerIsNotOpened) {

@@ -22,23 +22,9 @@ const port::Alert kAlert{port::AlertStyle::critical,
                          "You may need to upgrade the helper.",
                          {"Cancel"}};
 
-class TemporaryDirectory {
- public:
-  TemporaryDirectory() {
-    gchar* path = g_dir_make_tmp("zorv-alerts-XXXXXX", nullptr);
-    path_ = path;
-    g_free(path);
-  }
-  ~TemporaryDirectory() { std::filesystem::remove_all(path_); }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
-
 TEST(GtkAlerts, WithoutTheModuleTheTextsGoToStandardError) {
-  TemporaryDirectory empty;
-  GtkAlerts alerts({empty.path()});
+  zorv::testing::ScratchDir empty;
+  GtkAlerts alerts({empty.path().string()});
   ::testing::internal::CaptureStderr();
   EXPECT_EQ(alerts.runModal(kAlert), -1);
   EXPECT_EQ(alerts.runModal(kAlert), -1);
@@ -49,9 +35,9 @@ TEST(GtkAlerts, WithoutTheModuleTheTextsGoToStandardError) {
 }
 
 TEST(GtkAlerts, ABrokenModuleIsReportedOnceAndPassedOver) {
-  TemporaryDirectory broken;
-  std::ofstream(broken.path() + "/" + GtkAlerts::kModuleFileName) << "not a shared object";
-  GtkAlerts alerts({broken.path()});
+  zorv::testing::ScratchDir broken;
+  std::ofstream(broken.path() / GtkAlerts::kModuleFileName) << "not a shared object";
+  GtkAlerts alerts({broken.path().string()});
   ::testing::internal::CaptureStderr();
   EXPECT_EQ(alerts.runModal(kAlert), -1);
   EXPECT_EQ(alerts.runModal(kAlert), -1);

@@ -4,16 +4,14 @@
 
 #include <gmock/gmock.h>
 #include <linux/input-event-codes.h>
-#include <signal.h>
-#include <sys/wait.h>
 
 #include <map>
 #include <optional>
 #include <set>
-#include <stdexcept>
 
 #include "helper/key_names.h"
 #include "linux/key_codes.h"
+#include "linux/private_bus.h"
 #include "linux/xkb_input_sources.h"
 #include "linux/xkb_layout.h"
 
@@ -29,17 +27,14 @@ using linux_desktop::XkbLayout;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-TEST(VirtualKeyCodes, EveryNamedKeyAndEveryModifierHasAKey) {
+TEST(VirtualKeyCodes, EveryNamedKeyAndModifierIsOnePhysicalKeyOfItsOwn) {
   for (const auto& [code, name] : helper::staticKeyNames()) {
     EXPECT_TRUE(evdevCode(static_cast<std::uint16_t>(code)).has_value()) << code << " " << name;
   }
   for (int code : {10, 49, 54, 55, 56, 57, 58, 59, 60, 61, 62, 67, 93, 94, 95, 102, 104, 110}) {
     EXPECT_TRUE(evdevCode(static_cast<std::uint16_t>(code)).has_value()) << code;
   }
-}
-
-// Keys are physical positions: the ones a layout moves, and the modifiers.
-TEST(VirtualKeyCodes, MapToPhysicalKeysNoTwoSharingOne) {
+  // Keys are physical positions: the ones a layout moves, and the modifiers.
   const std::pair<std::uint16_t, std::uint16_t> cases[] = {
       {6, KEY_Z},          {16, KEY_Y},          {10, KEY_102ND},    {50, KEY_GRAVE},
       {55, KEY_LEFTMETA},  {56, KEY_LEFTSHIFT},  {58, KEY_LEFTALT},  {59, KEY_LEFTCTRL},
@@ -95,23 +90,16 @@ class XkbTranslation : public ::testing::Test {
   linux_desktop::KeymapRef keymap_;
 };
 
-TEST_F(XkbTranslation, EachGroupTypesItsOwnCharactersAtTheSamePositions) {
-  EXPECT_EQ(text(0, 16), u"y");
-  EXPECT_EQ(text(1, 16), u"z");
-  EXPECT_EQ(text(1, 27), u"\u00df");
-  EXPECT_EQ(text(1, 10), u"<");
-  // Dead keys show their spacing characters.
-  EXPECT_EQ(text(1, 24), u"\u00b4");
-  EXPECT_EQ(text(1, 24, 0x02), u"`");  // shifted: dead grave
-  EXPECT_EQ(text(0, 123), u"");        // Left Arrow: no text
-  EXPECT_EQ(text(0, 63), u"");         // no PC key at all
-}
-
-TEST_F(XkbTranslation, ModifierStatesChooseTheLevel) {
-  EXPECT_EQ(text(0, 0, 0x02), u"A");
-  EXPECT_EQ(text(0, 0, 0x04), u"A");       // caps lock
-  EXPECT_EQ(text(1, 12, 0x08), u"@");      // option is the third level: AltGr-Q
-  EXPECT_EQ(text(0, 0, 0x10), u"\u0001");  // control-A
+// Each group types its own characters at the same positions; the modifiers
+// choose the level; dead keys show their spacing characters.
+TEST_F(XkbTranslation, TheGroupAndTheModifiersChooseTheText) {
+  const std::tuple<int, std::uint16_t, std::uint32_t, std::u16string> cases[] = {
+      {0, 16, 0, u"y"},      {1, 16, 0, u"z"},    {1, 27, 0, u"\u00df"}, {1, 10, 0, u"<"},
+      {1, 24, 0, u"\u00b4"}, {1, 24, 0x02, u"`"}, {0, 123, 0, u""},      {0, 63, 0, u""},
+      {0, 0, 0x02, u"A"},    {0, 0, 0x04, u"A"},  {1, 12, 0x08, u"@"},   {0, 0, 0x10, u"\u0001"}};
+  for (const auto& [group, code, modifiers, expected] : cases) {
+    EXPECT_EQ(text(group, code, modifiers), expected) << group << " " << code << " " << modifiers;
+  }
 }
 
 TEST_F(XkbTranslation, TextLongerThanTheBufferIsAnError) {
@@ -121,58 +109,14 @@ TEST_F(XkbTranslation, TextLongerThanTheBufferIsAnError) {
   EXPECT_EQ(translation.text, u"");
 }
 
-// A private Xvfb for one test, the process's DISPLAY while it runs.
-class Xvfb {
- public:
-  Xvfb() {
-    const gchar* argv[] = {"Xvfb",       "-displayfd", "1",   "-screen",  "0",
-                           "640x480x24", "-nolisten",  "tcp", "-noreset", nullptr};
-    gint out = -1;
-    if (!g_spawn_async_with_pipes(nullptr, const_cast<gchar**>(argv), nullptr,
-                                  GSpawnFlags(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD |
-                                              G_SPAWN_STDERR_TO_DEV_NULL),
-                                  nullptr, nullptr, &pid_, nullptr, &out, nullptr, nullptr)) {
-      throw std::runtime_error("cannot start Xvfb");
-    }
-    // It prints its display number once it accepts clients.
-    GIOChannel* channel = g_io_channel_unix_new(out);
-    g_io_channel_set_close_on_unref(channel, TRUE);
-    gchar* line = nullptr;
-    g_io_channel_read_line(channel, &line, nullptr, nullptr, nullptr);
-    g_io_channel_unref(channel);
-    if (!line) throw std::runtime_error("Xvfb printed no display");
-    display_ = ":" + std::string(g_strstrip(line));
-    g_free(line);
-    if (const char* previous = g_getenv("DISPLAY")) previous_ = previous;
-    g_setenv("DISPLAY", display_.c_str(), TRUE);
-  }
-  ~Xvfb() {
-    if (previous_) {
-      g_setenv("DISPLAY", previous_->c_str(), TRUE);
-    } else {
-      g_unsetenv("DISPLAY");
-    }
-    kill(pid_, SIGTERM);
-    waitpid(pid_, nullptr, 0);
-    g_spawn_close_pid(pid_);
-  }
-  Xvfb(const Xvfb&) = delete;
-  Xvfb& operator=(const Xvfb&) = delete;
-
-  void setLayouts(const std::string& layouts) const {
-    const gchar* argv[] = {"setxkbmap", "-display",      display_.c_str(),
-                           "-layout",   layouts.c_str(), nullptr};
-    gint status = -1;
-    ASSERT_TRUE(g_spawn_sync(nullptr, const_cast<gchar**>(argv), nullptr, G_SPAWN_SEARCH_PATH,
-                             nullptr, nullptr, nullptr, nullptr, &status, nullptr));
-    ASSERT_TRUE(g_spawn_check_wait_status(status, nullptr)) << layouts;
-  }
-
- private:
-  GPid pid_ = 0;
-  std::string display_;
-  std::optional<std::string> previous_;
-};
+void setLayouts(const std::string& display, const std::string& layouts) {
+  const gchar* argv[] = {"setxkbmap", "-display",      display.c_str(),
+                         "-layout",   layouts.c_str(), nullptr};
+  gint status = -1;
+  ASSERT_TRUE(g_spawn_sync(nullptr, const_cast<gchar**>(argv), nullptr, G_SPAWN_SEARCH_PATH,
+                           nullptr, nullptr, nullptr, nullptr, &status, nullptr));
+  ASSERT_TRUE(g_spawn_check_wait_status(status, nullptr)) << layouts;
+}
 
 // The name of the server's locked group, read through a connection of its own.
 std::string lockedGroupName(Display* display) {
@@ -202,9 +146,9 @@ class SourcesAfterALayoutChange : public ::testing::TestWithParam<LayoutChange> 
 
 TEST_P(SourcesAfterALayoutChange, SelectTheirOwnLayoutWhereverItIsNow) {
   const auto& c = GetParam();
-  Xvfb server;
-  server.setLayouts("us,de");
-  auto display = linux_desktop::X11Display::open();
+  PrivateXServer server;
+  setLayouts(server.name(), "us,de");
+  auto display = linux_desktop::X11Display::open(server.name().c_str());
   ASSERT_TRUE(display);
   linux_desktop::XkbTextInputSources sources(display.get());
   std::map<std::string, port::InputSourceRef> byID;
@@ -215,7 +159,7 @@ TEST_P(SourcesAfterALayoutChange, SelectTheirOwnLayoutWhereverItIsNow) {
   }
   ASSERT_EQ(byID.size(), 2u);
 
-  server.setLayouts(c.layoutsAfter);
+  setLayouts(server.name(), c.layoutsAfter);
   XkbLockGroup(display->get(), XkbUseCoreKbd, c.lockFirst);
   XSync(display->get(), False);
   EXPECT_EQ(sources.selectInputSource(byID.at(c.select)), c.status);

@@ -4,8 +4,6 @@
 #include <gmock/gmock.h>
 
 #include <gio/gio.h>
-#include <signal.h>
-#include <sys/wait.h>
 
 #include <cstdlib>
 #include <optional>
@@ -56,14 +54,6 @@ TEST(LogindAppleEvents, DescriptorsLiveUntilDisposedAndCallsNeedLiveOnes) {
   EXPECT_EQ(events.liveDescriptors(), 0u);
 }
 
-TEST(LogindAppleEvents, OnlyTheSystemProcessAndItsSleepEventAreReachable) {
-  ScopedVariable bus("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/zorv-test-socket");
-  LogindAppleEvents events;
-  EXPECT_EQ(send(events, kSlep, {0, 0, 0, 0, 0, 0, 0, 2}), linux_desktop::kProcNotFound);
-  EXPECT_EQ(send(events, port::fourCharCode("xxxx")), linux_desktop::kErrAEEventNotHandled);
-  EXPECT_EQ(events.liveDescriptors(), 0u);
-}
-
 TEST(LogindAppleEvents, BusFailuresMapOntoThePlatformsStatuses) {
   struct Case {
     std::string name;
@@ -85,60 +75,36 @@ TEST(LogindAppleEvents, BusFailuresMapOntoThePlatformsStatuses) {
   }
 }
 
-TEST(LogindAppleEvents, NoSystemBusIsAnInvalidConnectionAndNoLogindIsNoProcess) {
-  {
-    ScopedVariable bus("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/zorv-test-socket");
-    LogindAppleEvents events;
-    EXPECT_EQ(send(events, kSlep), linux_desktop::kConnectionInvalid);
-  }
-  PrivateBus privateBus;
-  ScopedVariable bus("DBUS_SYSTEM_BUS_ADDRESS", privateBus.address());
+TEST(LogindAppleEvents, NoSystemBusIsAnInvalidConnection) {
+  ScopedVariable bus("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/zorv-test-socket");
   LogindAppleEvents events;
-  EXPECT_EQ(send(events, kSlep), linux_desktop::kProcNotFound);
+  // Only the system process and its sleep event are reachable.
+  EXPECT_EQ(send(events, kSlep, {0, 0, 0, 0, 0, 0, 0, 2}), linux_desktop::kProcNotFound);
+  EXPECT_EQ(send(events, port::fourCharCode("xxxx")), linux_desktop::kErrAEEventNotHandled);
+  EXPECT_EQ(send(events, kSlep), linux_desktop::kConnectionInvalid);
+  EXPECT_EQ(events.liveDescriptors(), 0u);
 }
 
 // A scripted stand-in for logind on a private bus: python-dbusmock with one
 // Suspend method whose body the test chooses.
 class LogindStandIn {
  public:
-  LogindStandIn(const std::string& address, const std::string& suspendCode) : address_(address) {
-    const gchar* argv[] = {"/usr/bin/python3",
-                           "-m",
-                           "dbusmock",
-                           "--system",
-                           "org.freedesktop.login1",
-                           "/org/freedesktop/login1",
-                           "org.freedesktop.login1.Manager",
-                           nullptr};
-    gchar** envp =
-        g_environ_setenv(g_get_environ(), "DBUS_SYSTEM_BUS_ADDRESS", address.c_str(), TRUE);
-    GError* error = nullptr;
-    const bool started = g_spawn_async(nullptr, const_cast<gchar**>(argv), envp,
-                                       G_SPAWN_DO_NOT_REAP_CHILD, nullptr, nullptr, &pid_, &error);
-    g_strfreev(envp);
-    if (!started) {
-      std::string message = error->message;
-      g_error_free(error);
-      throw std::runtime_error("cannot start dbusmock: " + message);
+  LogindStandIn(const std::string& address, const std::string& suspendCode)
+      : mock_({"/usr/bin/python3", "-m", "dbusmock", "--system", "org.freedesktop.login1",
+               "/org/freedesktop/login1", "org.freedesktop.login1.Manager"},
+              {{"DBUS_SYSTEM_BUS_ADDRESS", address}}),
+        bus_(connectToBus(address)) {
+    if (!iterateUntil([&] { return nameHasOwner(bus_, "org.freedesktop.login1"); }, 10000)) {
+      throw std::runtime_error("dbusmock did not appear");
     }
-    bus_ = connectTo(address);
-    for (int i = 0; i < 1000 && !hasOwner(); ++i) g_usleep(10000);
-    if (!hasOwner()) throw std::runtime_error("dbusmock did not appear");
-    call("org.freedesktop.DBus.Mock", "AddMethod",
-         g_variant_new("(sssss)", "org.freedesktop.login1.Manager", "Suspend", "b", "",
-                       suspendCode.c_str()));
+    call("AddMethod", g_variant_new("(sssss)", "org.freedesktop.login1.Manager", "Suspend", "b", "",
+                                    suspendCode.c_str()));
   }
-  ~LogindStandIn() {
-    if (bus_) g_object_unref(bus_);
-    kill(pid_, SIGTERM);
-    int status = 0;
-    waitpid(pid_, &status, 0);
-    g_spawn_close_pid(pid_);
-  }
+  ~LogindStandIn() { g_object_unref(bus_); }
 
   // The recorded calls, as GVariant text.
   std::string calls() {
-    GVariant* reply = call("org.freedesktop.DBus.Mock", "GetCalls", nullptr);
+    GVariant* reply = call("GetCalls", nullptr);
     if (!reply) return "";
     gchar* text = g_variant_print(reply, FALSE);
     std::string out = text;
@@ -148,39 +114,21 @@ class LogindStandIn {
   }
 
  private:
-  static GDBusConnection* connectTo(const std::string& address) {
-    return g_dbus_connection_new_for_address_sync(
-        address.c_str(),
-        static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-                                          G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-        nullptr, nullptr, nullptr);
-  }
-  bool hasOwner() {
-    GVariant* reply = g_dbus_connection_call_sync(
-        bus_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-        "NameHasOwner", g_variant_new("(s)", "org.freedesktop.login1"), G_VARIANT_TYPE("(b)"),
-        G_DBUS_CALL_FLAGS_NONE, 1000, nullptr, nullptr);
-    if (!reply) return false;
-    gboolean owned = FALSE;
-    g_variant_get(reply, "(b)", &owned);
-    g_variant_unref(reply);
-    return owned;
-  }
-  GVariant* call(const char* interface, const char* method, GVariant* parameters) {
+  GVariant* call(const char* method, GVariant* parameters) {
     return g_dbus_connection_call_sync(bus_, "org.freedesktop.login1", "/org/freedesktop/login1",
-                                       interface, method, parameters, nullptr,
+                                       "org.freedesktop.DBus.Mock", method, parameters, nullptr,
                                        G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, nullptr);
   }
 
-  std::string address_;
-  GPid pid_ = 0;
-  GDBusConnection* bus_ = nullptr;
+  TestProcess mock_;
+  GDBusConnection* bus_;
 };
 
-TEST(LogindAppleEvents, SleepIsSuspendWithoutInteractionAndARefusalIsReported) {
+TEST(LogindAppleEvents, SleepIsSuspendWithoutInteractionAndNoLogindOrARefusalIsReported) {
   PrivateBus privateBus;
   ScopedVariable bus("DBUS_SYSTEM_BUS_ADDRESS", privateBus.address());
   LogindAppleEvents events;
+  EXPECT_EQ(send(events, kSlep), linux_desktop::kProcNotFound);  // no logind on the bus
   {
     LogindStandIn logind(privateBus.address(), "");
     EXPECT_EQ(send(events, kSlep), port::kSuccess);

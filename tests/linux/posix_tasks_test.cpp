@@ -40,30 +40,6 @@ std::string text(const std::vector<std::uint8_t>& bytes) {
   return {bytes.begin(), bytes.end()};
 }
 
-// A folder of its own for one test, removed with it.
-class ScratchDir {
- public:
-  ScratchDir() {
-    std::string pattern = (fs::temp_directory_path() / "zorv-test-XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp");
-    path_ = pattern;
-  }
-  ~ScratchDir() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  const fs::path& path() const { return path_; }
-  fs::path file(const std::string& name, const std::string& contents, fs::perms perms) const {
-    const fs::path p = path_ / name;
-    std::ofstream(p) << contents;
-    fs::permissions(p, perms);
-    return p;
-  }
-
- private:
-  fs::path path_;
-};
-
 // Runs `path` with `arguments` and waits; standard output and error as texts.
 struct Run {
   std::shared_ptr<PosixTask> task;

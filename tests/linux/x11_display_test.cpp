@@ -6,58 +6,14 @@
 
 #include "linux/x11_display.h"
 
-#include <signal.h>
-#include <sys/wait.h>
-
-#include <stdexcept>
-#include <string>
-
 #include "linux/private_bus.h"
 
 namespace zorv::linux_desktop {
 namespace {
 
-// A private Xvfb on a display number of its own choosing.
-class PrivateXServer {
- public:
-  PrivateXServer() {
-    const gchar* argv[] = {"Xvfb", "-displayfd", "1", "-nolisten", "tcp", nullptr};
-    gint out = -1;
-    if (!g_spawn_async_with_pipes(
-            nullptr, const_cast<gchar**>(argv), nullptr,
-            static_cast<GSpawnFlags>(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD |
-                                     G_SPAWN_STDERR_TO_DEV_NULL),
-            nullptr, nullptr, &pid_, nullptr, &out, nullptr, nullptr)) {
-      throw std::runtime_error("cannot start Xvfb");
-    }
-    // It writes its display number once it accepts clients.
-    GIOChannel* channel = g_io_channel_unix_new(out);
-    g_io_channel_set_close_on_unref(channel, TRUE);
-    gchar* line = nullptr;
-    g_io_channel_read_line(channel, &line, nullptr, nullptr, nullptr);
-    g_io_channel_unref(channel);
-    if (!line) throw std::runtime_error("Xvfb printed no display");
-    name_ = std::string(":") + g_strstrip(line);
-    g_free(line);
-  }
-  ~PrivateXServer() { stop(); }
-  const char* name() const { return name_.c_str(); }
-  void stop() {
-    if (pid_ == 0) return;
-    kill(pid_, SIGKILL);
-    waitpid(pid_, nullptr, 0);
-    g_spawn_close_pid(pid_);
-    pid_ = 0;
-  }
-
- private:
-  GPid pid_ = 0;
-  std::string name_;
-};
-
 TEST(X11Display, ACallOnAClosedConnectionFailsAndTheLossIsReportedOnce) {
-  PrivateXServer server;
-  auto display = X11Display::open(server.name());
+  testing::PrivateXServer server;
+  auto display = X11Display::open(server.name().c_str());
   ASSERT_TRUE(display);
   int losses = 0;
   display->setConnectionLostHandler([&] { ++losses; });
