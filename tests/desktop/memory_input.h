@@ -105,7 +105,6 @@ class MemoryTextInputSources : public port::TextInputSources {
   std::vector<std::shared_ptr<MemoryInputSource>> enabled;
   std::shared_ptr<MemoryInputSource> current;
   int listRequests = 0;
-  int translations = 0;
   std::vector<TranslationCall> translationCalls;
 
   port::InputSourceRef copyCurrentKeyboardInputSource() override { return current; }
@@ -141,7 +140,6 @@ class MemoryTextInputSources : public port::TextInputSources {
                                     std::uint32_t modifierKeyState, std::uint32_t keyboardType,
                                     std::uint32_t options, std::uint32_t& deadKeyState,
                                     std::size_t maxLength) override {
-    ++translations;
     translationCalls.push_back(
         {virtualKeyCode, action, modifierKeyState, keyboardType, options, deadKeyState, maxLength});
     const auto& l = static_cast<const MemoryLayout&>(layout);
