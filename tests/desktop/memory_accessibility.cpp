@@ -1,6 +1,7 @@
 #include "desktop/memory_accessibility.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <functional>
 
 namespace zorv::testing {
@@ -193,23 +194,18 @@ port::AXResult<port::Array> MemoryAccessibility::copyAttributeValues(
     const port::ElementRef& element, const std::string& attribute, std::int64_t index,
     std::int64_t maxValues) {
   auto value = copyAttributeValue(element, attribute);
-  if (!value.ok()) return {value.code, {}};
   const auto* array = value.value.get<port::Array>();
-  if (!array) return {kAXErrorIllegalArgument, {}};
-  port::Array out;
-  for (std::int64_t i = index; i < index + maxValues && i < std::int64_t(array->size()); ++i) {
-    out.push_back((*array)[std::size_t(i)]);
-  }
-  return {port::kSuccess, out};
+  if (!value.ok() || !array) return {value.ok() ? kAXErrorIllegalArgument : value.code, {}};
+  const auto size = std::int64_t(array->size());
+  const auto from = std::clamp(index, std::int64_t(0), size);
+  const auto to = std::clamp(index + maxValues, from, size);
+  return {port::kSuccess, port::Array(array->begin() + from, array->begin() + to)};
 }
 
 port::AXResult<std::int64_t> MemoryAccessibility::getAttributeValueCount(
     const port::ElementRef& element, const std::string& attribute) {
-  auto value = copyAttributeValue(element, attribute);
-  if (!value.ok()) return {value.code, 0};
-  const auto* array = value.value.get<port::Array>();
-  if (!array) return {kAXErrorIllegalArgument, 0};
-  return {port::kSuccess, std::int64_t(array->size())};
+  auto values = copyAttributeValues(element, attribute, 0, INT32_MAX);
+  return {values.code, std::int64_t(values.value.size())};
 }
 
 port::AXResult<bool> MemoryAccessibility::isAttributeSettable(const port::ElementRef& element,

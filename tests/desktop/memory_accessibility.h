@@ -47,7 +47,6 @@ class MemoryAccessibility : public port::Accessibility {
 
   bool trusted = true;
 
-  // Building trees.
   std::shared_ptr<AXNode> newNode(port::Pid pid, const std::string& role,
                                   std::optional<std::string> title = std::nullopt);
   port::ElementRef ref(const std::shared_ptr<AXNode>& node) const;
@@ -68,7 +67,6 @@ class MemoryAccessibility : public port::Accessibility {
   // Delivers any notification name to every registration of the element.
   bool deliverEveryName = false;
 
-  // port::Accessibility
   bool isProcessTrustedWithOptions(bool prompt) override;
   port::ElementRef createApplication(port::Pid pid) override;
   port::ElementRef createSystemWide() override;

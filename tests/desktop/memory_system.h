@@ -20,13 +20,33 @@ class MemoryAppleEvents : public port::AppleEvents {
  public:
   explicit MemoryAppleEvents(EventLog& log) : log_(log) {}
   port::DescriptorResult createDesc(port::FourCharCode type,
-                                    const std::vector<std::uint8_t>& data) override;
+                                    const std::vector<std::uint8_t>& data) override {
+    log_.add("AECreateDesc type=" + std::to_string(type) + " size=" + std::to_string(data.size()));
+    descData.push_back(data);
+    return create("AECreateDesc");
+  }
   port::DescriptorResult createAppleEvent(port::FourCharCode eventClass, port::FourCharCode eventID,
                                           port::DescriptorId target, std::int16_t returnID,
-                                          std::int32_t transactionID) override;
+                                          std::int32_t transactionID) override {
+    log_.add("AECreateAppleEvent class=" + std::to_string(eventClass) +
+             " id=" + std::to_string(eventID) + " target=" + std::to_string(target) + " return=" +
+             std::to_string(returnID) + " transaction=" + std::to_string(transactionID));
+    return create("AECreateAppleEvent");
+  }
   port::StatusCode sendMessage(port::DescriptorId event, port::DescriptorId& reply,
-                               std::int32_t sendMode, std::int64_t timeoutTicks) override;
-  port::StatusCode disposeDesc(port::DescriptorId descriptor) override;
+                               std::int32_t sendMode, std::int64_t timeoutTicks) override {
+    log_.add("AESendMessage event=" + std::to_string(event) + " mode=" + std::to_string(sendMode) +
+             " timeout=" + std::to_string(timeoutTicks));
+    reply = 0;
+    if (sendCreatesReply) live.insert(reply = next_++);
+    auto f = failures.find("AESendMessage");
+    return f == failures.end() ? port::kSuccess : f->second;
+  }
+  port::StatusCode disposeDesc(port::DescriptorId descriptor) override {
+    log_.add("AEDisposeDesc " + std::to_string(descriptor));
+    live.erase(descriptor);
+    return port::kSuccess;
+  }
 
   // Forced statuses by call name: "AECreateDesc", "AECreateAppleEvent", "AESendMessage".
   std::map<std::string, port::StatusCode> failures;
@@ -36,6 +56,11 @@ class MemoryAppleEvents : public port::AppleEvents {
   std::vector<std::vector<std::uint8_t>> descData;  // each createDesc's data, in order
 
  private:
+  port::DescriptorResult create(const std::string& call) {
+    if (auto f = failures.find(call); f != failures.end()) return {f->second, 0};
+    live.insert(next_);
+    return {port::kSuccess, next_++};
+  }
   EventLog& log_;
   port::DescriptorId next_ = 1;
 };
@@ -62,7 +87,12 @@ class MemoryTask : public port::Task {
     stdout_.reset();
     discardsOutput_ = true;
   }
-  std::optional<port::PlatformError> launch() override;
+  std::optional<port::PlatformError> launch() override {
+    if (launchError) return launchError;
+    write(stderr_, writesToStandardError);
+    write(stdout_, writesToStandardOutput);
+    return std::nullopt;
+  }
   void waitUntilExit() override { log_.add("task: wait " + launchPath_.value_or("")); }
   void terminate() override { log_.add("task: terminate " + launchPath_.value_or("")); }
   std::optional<std::string> launchPath() const override { return launchPath_; }
@@ -80,6 +110,11 @@ class MemoryTask : public port::Task {
   bool discardsOutput_ = false;
 
  private:
+  static void write(const std::shared_ptr<port::Pipe>& pipe, const std::string& text) {
+    if (auto* memory = dynamic_cast<MemoryPipe*>(pipe.get())) {
+      memory->contents.insert(memory->contents.end(), text.begin(), text.end());
+    }
+  }
   EventLog& log_;
 };
 
@@ -89,7 +124,14 @@ class MemoryTask : public port::Task {
 class MemoryTasks : public port::Tasks {
  public:
   explicit MemoryTasks(EventLog& log) : log_(log) {}
-  std::shared_ptr<port::Task> createTask() override;
+  std::shared_ptr<port::Task> createTask() override {
+    auto task = std::make_shared<MemoryTask>(log_);
+    task->launchError = launchError;
+    task->writesToStandardError = writesToStandardError;
+    task->writesToStandardOutput = writesToStandardOutput;
+    created.push_back(task);
+    return task;
+  }
   std::shared_ptr<port::Pipe> createPipe() override { return std::make_shared<MemoryPipe>(); }
   std::vector<std::shared_ptr<MemoryTask>> created;
 
@@ -106,10 +148,21 @@ class MemoryFiles : public port::Files {
  public:
   std::string temporaryDirectory() override { return "/tmp/memory-desktop/"; }
   std::string currentDirectoryPath() override { return currentDirectory; }
-  bool fileExistsAtPath(const std::string& path, bool& isDirectory) override;
+  bool fileExistsAtPath(const std::string& path, bool& isDirectory) override {
+    std::string key = path;
+    while (key.size() > 1 && key.ends_with('/')) key.pop_back();
+    isDirectory = directories.contains(key);
+    return isDirectory || files.contains(key);
+  }
   // Refuses a name in `files` with the file-exists error.
   std::optional<port::PlatformError> writeNewFile(const std::string& path,
-                                                  const std::string& contents) override;
+                                                  const std::string& contents) override {
+    ++writes;
+    if (writeError) return writeError;
+    if (files.emplace(path, contents).second) return std::nullopt;
+    return port::PlatformError{port::kFileErrorDomain, port::kFileWriteFileExistsError,
+                               "The file exists."};
+  }
   std::map<std::string, std::string> files;
   std::set<std::string> directories;  // paths without a trailing separator
   std::string currentDirectory = "/home/user";

@@ -1,6 +1,7 @@
 #pragma once
 // In-memory workspace: running applications a test launches, activates and quits.
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <optional>
@@ -33,20 +34,41 @@ class MemoryWorkspace : public port::Workspace {
   MemoryWorkspace(EventLog& log, MemoryDispatch& dispatch) : log_(log), dispatch_(dispatch) {}
 
   std::shared_ptr<MemoryRunningApplication> launch(port::Pid pid, std::optional<std::string> name,
-                                                   std::optional<std::string> bundleID = {});
+                                                   std::optional<std::string> bundleID = {}) {
+    auto app = std::make_shared<MemoryRunningApplication>();
+    app->pid = pid;
+    app->name = std::move(name);
+    app->bundleID = std::move(bundleID);
+    running_.push_back(app);
+    return app;
+  }
   // Makes the application frontmost and posts the activation notification.
-  void activate(port::Pid pid);
+  void activate(port::Pid pid) {
+    frontmost_ = pid;
+    postWorkspaceNotification(
+        {port::kWorkspaceDidActivateApplicationNotification, std::nullopt,
+         std::map<std::string, port::NotificationObject>{
+             {port::kWorkspaceApplicationKey, runningApplicationWithProcessIdentifier(pid)}}});
+  }
   // Marks it terminated and removes it from the running list.
-  void quit(port::Pid pid);
+  void quit(port::Pid pid) {
+    std::erase_if(running_,
+                  [&](const auto& app) { return app->pid == pid && (app->terminated = true); });
+    if (frontmost_ == pid) frontmost_.reset();
+  }
   // Posts an activation notification exactly as given (for malformed ones).
-  void postWorkspaceNotification(const port::Notification& notification);
+  void postWorkspaceNotification(const port::Notification& notification) {
+    const auto registrations = registrations_;
+    for (const auto& r : registrations) {
+      if (r.name == notification.name) r.handler(notification);
+    }
+  }
 
   // Results of open requests, chosen by the test; the completion runs on the
   // global queue.
   std::optional<port::PlatformError> openError;
   bool openURLResult = true;
 
-  // Every open request, in order.
   struct OpenRequest {
     enum class Kind { url, urlsWithApplication, application } kind;
     std::vector<std::string> urls;
@@ -55,20 +77,42 @@ class MemoryWorkspace : public port::Workspace {
   };
   std::vector<OpenRequest> openRequests;
 
-  // port::Workspace
-  port::RunningApplicationRef frontmostApplication() override;
-  std::vector<port::RunningApplicationRef> runningApplications() override;
-  port::RunningApplicationRef runningApplicationWithProcessIdentifier(port::Pid pid) override;
-  bool openURL(const std::string& url) override;
+  port::RunningApplicationRef frontmostApplication() override {
+    return frontmost_ ? runningApplicationWithProcessIdentifier(*frontmost_) : nullptr;
+  }
+  std::vector<port::RunningApplicationRef> runningApplications() override {
+    return {running_.begin(), running_.end()};
+  }
+  port::RunningApplicationRef runningApplicationWithProcessIdentifier(port::Pid pid) override {
+    for (const auto& app : running_) {
+      if (app->pid == pid) return app;
+    }
+    return nullptr;
+  }
+  bool openURL(const std::string& url) override {
+    openRequests.push_back({OpenRequest::Kind::url, {url}, {}, {}});
+    return openURLResult;
+  }
   void openURLs(const std::vector<std::string>& urls, const std::string& applicationURL,
                 const port::OpenConfiguration& configuration,
-                port::OpenCompletion completion) override;
+                port::OpenCompletion completion) override {
+    open({OpenRequest::Kind::urlsWithApplication, urls, applicationURL, configuration},
+         std::move(completion));
+  }
   void openApplication(const std::string& applicationURL,
                        const port::OpenConfiguration& configuration,
-                       port::OpenCompletion completion) override;
+                       port::OpenCompletion completion) override {
+    open({OpenRequest::Kind::application, {}, applicationURL, configuration},
+         std::move(completion));
+  }
   void addObserver(port::ObserverToken observer, const std::string& name,
-                   std::function<void(const port::Notification&)> handler) override;
-  void removeObserver(port::ObserverToken observer) override;
+                   std::function<void(const port::Notification&)> handler) override {
+    log_.add("workspace: addObserver name=" + name);
+    registrations_.push_back({observer, name, std::move(handler)});
+  }
+  void removeObserver(port::ObserverToken observer) override {
+    std::erase_if(registrations_, [&](const auto& r) { return r.observer == observer; });
+  }
 
  private:
   struct Registration {
@@ -76,6 +120,11 @@ class MemoryWorkspace : public port::Workspace {
     std::string name;
     std::function<void(const port::Notification&)> handler;
   };
+  void open(OpenRequest request, port::OpenCompletion completion) {
+    openRequests.push_back(std::move(request));
+    dispatch_.asyncGlobal(
+        [completion = std::move(completion), error = openError] { completion(nullptr, error); });
+  }
   EventLog& log_;
   MemoryDispatch& dispatch_;
   std::vector<std::shared_ptr<MemoryRunningApplication>> running_;

@@ -35,8 +35,39 @@ struct BuiltMenu {
   }
 };
 
+inline std::shared_ptr<AXNode> menuNode(MemoryAccessibility& ax, std::int32_t pid,
+                                        const MenuSpec& spec, const std::string& role,
+                                        BuiltMenu& built) {
+  auto node = ax.newNode(pid, role);
+  if (spec.hasTitle) node->attributes["AXTitle"] = spec.title;
+  node->attributes["AXEnabled"] = spec.enabled;
+  built.nodes.emplace_back(spec.title, node);
+  if (spec.items.empty()) {
+    ax.setChildren(node, {});
+    return node;
+  }
+  auto menu = ax.newNode(pid, "AXMenu");
+  std::vector<std::shared_ptr<AXNode>> children;
+  for (const auto& entry : spec.items) {
+    children.push_back(menuNode(ax, pid, entry, "AXMenuItem", built));
+    if (entry.hasSize) children.back()->attributes["AXSize"] = port::Size{120, 22};
+  }
+  ax.setChildren(menu, children);
+  ax.setChildren(node, {menu});
+  return node;
+}
+
 // Installs the menu bar as the "AXMenuBar" of the application element of `pid`.
-BuiltMenu installMenuBar(MemoryAccessibility& ax, std::int32_t pid,
-                         const std::vector<MenuSpec>& topLevel);
+inline BuiltMenu installMenuBar(MemoryAccessibility& ax, std::int32_t pid,
+                                const std::vector<MenuSpec>& topLevel) {
+  BuiltMenu built;
+  built.menuBar = ax.newNode(pid, "AXMenuBar");
+  std::vector<std::shared_ptr<AXNode>> entries;
+  for (const auto& entry : topLevel)
+    entries.push_back(menuNode(ax, pid, entry, "AXMenuBarItem", built));
+  ax.setChildren(built.menuBar, entries);
+  ax.application(pid)->attributes["AXMenuBar"] = ax.ref(built.menuBar);
+  return built;
+}
 
 }  // namespace zorv::testing

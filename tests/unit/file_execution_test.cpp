@@ -18,6 +18,7 @@ namespace {
 using namespace std::chrono_literals;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
+using ::testing::Pair;
 
 std::string executeFileRequest(const std::string& path, std::optional<std::string> arguments) {
   return helper::encodeHelperAction(
@@ -109,13 +110,7 @@ TEST(ExecutableFileLaunchError, ItsDescriptionIsTheGivenText) {
 
 class ExecuteFile : public HelperOnMemoryDesktop {
  protected:
-  void SetUp() override {
-    launch();
-    printedBefore = out().size();
-  }
-  std::vector<std::string> printed() const {
-    return {out().begin() + std::ptrdiff_t(printedBefore), out().end()};
-  }
+  void SetUp() override { launch(); }
   MemoryTask& task() {
     EXPECT_EQ(desktop.tasks.created.size(), 1u);
     return *desktop.tasks.created.at(0);
@@ -124,7 +119,6 @@ class ExecuteFile : public HelperOnMemoryDesktop {
     return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch())
         .count();
   }
-  std::size_t printedBefore = 0;
 };
 
 TEST_F(ExecuteFile, StartsInTheBackgroundWithNoEnvironmentAndPrintsTwoLines) {
@@ -241,11 +235,10 @@ TEST_F(ExecuteFile, AFileThatCannotBeStartedIsNotifiedAndNothingElseHappens) {
       port::PlatformError{"NSPOSIXErrorDomain", 2,
                           "The file “/missing” could not be started: No such file or directory."};
   run(executeFileRequest("/missing", "-v"));
-  ASSERT_EQ(desktop.userNotifications.delivered.size(), 1u);
-  const auto& content = desktop.userNotifications.delivered[0].content;
-  EXPECT_EQ(content.title, "Failed to execute file");
-  EXPECT_EQ(content.subtitle,
-            "The file “/missing” could not be started: No such file or directory.");
+  EXPECT_THAT(notifications(),
+              ElementsAre(Pair("Failed to execute file",
+                               "The file “/missing” could not be started: No such file or "
+                               "directory.")));
   EXPECT_THAT(printed(), ElementsAre("in helper"));
   EXPECT_EQ(desktop.dispatch.pendingDelayed(), 0u);
 }

@@ -17,6 +17,7 @@ using helper::layoutDependentKeyCodes;
 using helper::staticKeyNames;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
+using ::testing::IsEmpty;
 
 TEST(StaticKeyNames, NamesTheKeysButNotTheModifiersAndSpace) {
   const auto& names = staticKeyNames();
@@ -141,7 +142,7 @@ TEST_F(KeyNamesOnTheCurrentLayout, TheTableIsBuiltOnceAndIgnoresLaterLayoutSwitc
   us->keys[16] = u"y";
   useLayout(us, "us");
   EXPECT_EQ(names.keyName(16), "Z");
-  EXPECT_EQ(desktop.inputSources.translations, 47);
+  EXPECT_EQ(desktop.inputSources.translationCalls.size(), 47u);
 
   // A fresh table (a fresh process) sees the layout now current.
   KeyNames fresh(desktop.platform());
@@ -153,7 +154,7 @@ TEST_F(KeyNamesOnTheCurrentLayout, WithoutLayoutDataOrCurrentSourceTheFixedNames
   for (auto code : layoutDependentKeyCodes) {
     EXPECT_EQ(names.keyName(code), staticKeyNames().at(code));
   }
-  EXPECT_EQ(desktop.inputSources.translations, 0);
+  EXPECT_THAT(desktop.inputSources.translationCalls, IsEmpty());
 
   desktop.inputSources.current = nullptr;
   KeyNames withoutSource(desktop.platform());
@@ -169,7 +170,7 @@ TEST_F(KeyNamesOnTheCurrentLayout, ConcurrentFirstLookUpsBuildTheTableOnce) {
     threads.emplace_back([&, i] { seen[i] = names.keystrokeDescription(16, {}); });
   }
   for (auto& t : threads) t.join();
-  EXPECT_EQ(desktop.inputSources.translations, 47);
+  EXPECT_EQ(desktop.inputSources.translationCalls.size(), 47u);
   for (const auto& s : seen) EXPECT_EQ(s, "Z");
 }
 

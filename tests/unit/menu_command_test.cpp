@@ -11,6 +11,7 @@ namespace {
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
+using ::testing::Pair;
 
 constexpr port::Pid kEditor = 42;
 
@@ -58,10 +59,10 @@ TEST_F(MenuCommand, ThisAppIsTheFrontmostApplicationsName) {
 TEST_F(MenuCommand, ANameNotFoundIsReportedAndNothingPressed) {
   run(request("File -> Import"));
   EXPECT_THAT(pressed(), IsEmpty());
-  EXPECT_THAT(
-      notificationTitles(),
-      ElementsAre("Failed to find the menu named 'Import' or it is currently unavailable."));
-  EXPECT_FALSE(desktop.userNotifications.delivered[0].content.subtitle.has_value());
+  EXPECT_THAT(notifications(),
+              ElementsAre(Pair("Failed to find the menu named 'Import' or it is currently "
+                               "unavailable.",
+                               std::nullopt)));
   EXPECT_THAT(out(), ElementsAre("in helper", "File -> Import"));
 }
 

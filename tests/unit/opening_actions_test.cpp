@@ -13,6 +13,7 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
+using ::testing::Pair;
 using Kind = MemoryWorkspace::OpenRequest::Kind;
 
 std::string openURLRequest(const std::string& url, std::optional<std::string> application) {
@@ -29,13 +30,7 @@ class Opening : public HelperOnMemoryDesktop {
   void SetUp() override {
     launch();
     desktop.files.currentDirectory = "/home/user";
-    printedBefore = out().size();
   }
-  // What the actions printed after launching.
-  std::vector<std::string> printed() const {
-    return {out().begin() + std::ptrdiff_t(printedBefore), out().end()};
-  }
-  std::size_t printedBefore = 0;
 };
 
 TEST_F(Opening, WithoutApplicationTheDefaultHandlerOpensItAndNothingIsReported) {
@@ -88,10 +83,8 @@ TEST_F(Opening, AFailureWithAnApplicationIsNotifiedWithTheErrorsDescription) {
   // The report waits for the workspace's completion.
   EXPECT_THAT(desktop.userNotifications.delivered, IsEmpty());
   desktop.settle();
-  ASSERT_EQ(desktop.userNotifications.delivered.size(), 1u);
-  const auto& content = desktop.userNotifications.delivered[0].content;
-  EXPECT_EQ(content.title, "Failed to open url with application");
-  EXPECT_EQ(content.subtitle, "Error when getting information for file");
+  EXPECT_THAT(notifications(), ElementsAre(Pair("Failed to open url with application",
+                                                "Error when getting information for file")));
   EXPECT_THAT(printed(), ElementsAre("in helper"));
 }
 
@@ -112,10 +105,8 @@ TEST_F(Opening, ALaunchFailureIsNotifiedWithTheErrorsDescription) {
   desktop.workspace.openError =
       port::PlatformError{"g-exec-error-quark", 8, "Failed to execute child process"};
   run(launchAppRequest("/opt/tool", std::nullopt));
-  ASSERT_EQ(desktop.userNotifications.delivered.size(), 1u);
-  const auto& content = desktop.userNotifications.delivered[0].content;
-  EXPECT_EQ(content.title, "Failed to open application");
-  EXPECT_EQ(content.subtitle, "Failed to execute child process");
+  EXPECT_THAT(notifications(),
+              ElementsAre(Pair("Failed to open application", "Failed to execute child process")));
   EXPECT_THAT(printed(), ElementsAre("in helper"));
 }
 
