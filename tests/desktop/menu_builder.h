@@ -36,19 +36,19 @@ struct BuiltMenu {
 };
 
 inline std::shared_ptr<AXNode> menuNode(MemoryAccessibility& ax, std::int32_t pid,
-                                        const MenuSpec& spec, const std::string& role,
+                                        const MenuSpec& shape, const std::string& role,
                                         BuiltMenu& built) {
   auto node = ax.newNode(pid, role);
-  if (spec.hasTitle) node->attributes["AXTitle"] = spec.title;
-  node->attributes["AXEnabled"] = spec.enabled;
-  built.nodes.emplace_back(spec.title, node);
-  if (spec.items.empty()) {
+  if (shape.hasTitle) node->attributes["AXTitle"] = shape.title;
+  node->attributes["AXEnabled"] = shape.enabled;
+  built.nodes.emplace_back(shape.title, node);
+  if (shape.items.empty()) {
     ax.setChildren(node, {});
     return node;
   }
   auto menu = ax.newNode(pid, "AXMenu");
   std::vector<std::shared_ptr<AXNode>> children;
-  for (const auto& entry : spec.items) {
+  for (const auto& entry : shape.items) {
     children.push_back(menuNode(ax, pid, entry, "AXMenuItem", built));
     if (entry.hasSize) children.back()->attributes["AXSize"] = port::Size{120, 22};
   }
