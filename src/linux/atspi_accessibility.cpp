@@ -6,6 +6,7 @@
 
 #include "linux/atspi/atspi_observer.h"
 #include "linux/atspi/key_binding.h"
+#include "linux/atspi/menu_press.h"
 #include "linux/x11_windows.h"
 
 namespace zorv::linux_desktop {
@@ -132,7 +133,7 @@ port::Array elementArray(const std::vector<port::ElementRef>& elements) {
 
 }  // namespace
 
-AtspiAccessibility::AtspiAccessibility(GDBusConnection* sessionBus, const X11Display* display)
+AtspiAccessibility::AtspiAccessibility(GDBusConnection* sessionBus, X11Display* display)
     : sessionBus_(sessionBus ? G_DBUS_CONNECTION(g_object_ref(sessionBus)) : nullptr),
       display_(display),
       bus_(sessionBus) {}
@@ -653,12 +654,7 @@ port::StatusCode AtspiAccessibility::performAction(const port::ElementRef& eleme
   auto s = states(e->ref(), timeout);
   if (!s.ok()) return s.code;
   if (!has(s.value, ATSPI_STATE_SENSITIVE)) return kCannotComplete;
-  auto reply = bus_.call(e->ref(), "org.a11y.atspi.Action", "DoAction", g_variant_new("(i)", 0),
-                         G_VARIANT_TYPE("(b)"), timeout, kActionUnsupported);
-  if (!reply.ok()) return reply.code;
-  gboolean done = FALSE;
-  g_variant_get(reply.value.get(), "(b)", &done);
-  return done ? 0 : kCannotComplete;
+  return pressObject(bus_, e->ref(), timeout);
 }
 
 port::AXResult<port::Pid> AtspiAccessibility::getPid(const port::ElementRef& element) {
@@ -699,11 +695,24 @@ port::AXResult<std::unique_ptr<port::AXObserver>> AtspiAccessibility::createObse
   if (!app) return {kInvalidUIElement, nullptr};
   const AtspiRef root = *app;
   auto observer = std::make_unique<AtspiObserver>(
-      bus_, bus_.connection(), root, pid, withInfo, std::move(callback),
-      [this, root]() -> std::optional<std::string> {
-        auto window = activeWindow(root, kDefaultTimeoutMs);
-        if (!window) return std::nullopt;
-        return window->path;
+      bus_, bus_.connection(), display_, root, pid, withInfo, std::move(callback),
+      [this, root](const std::optional<std::string>& title) -> std::optional<std::string> {
+        // The window manager may announce a window before its application has
+        // marked it active: the title decides when there is one.
+        auto active = activeWindow(root, kDefaultTimeoutMs);
+        auto titled = [&](const AtspiRef& window) {
+          if (!title) return false;
+          auto n = name(window, kDefaultTimeoutMs);
+          return n.ok() && n.value == *title;
+        };
+        if (active && (!title || titled(*active))) return active->path;
+        if (title) {
+          for (const auto& window : windows(root, kDefaultTimeoutMs).value) {
+            if (titled(window)) return window.path;
+          }
+        }
+        if (!active) return std::nullopt;
+        return active->path;
       },
       [this](const AtspiRef& ref) { return elementFor(ref, kDefaultTimeoutMs); });
   return {0, std::move(observer)};

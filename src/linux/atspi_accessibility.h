@@ -22,8 +22,9 @@ namespace zorv::linux_desktop {
 class AtspiAccessibility : public port::Accessibility {
  public:
   // `sessionBus` may be null (no session bus: never trusted).
-  // `display` may be null (no X server: windows cannot be raised).
-  AtspiAccessibility(GDBusConnection* sessionBus, const X11Display* display);
+  // `display` may be null (no X server: windows cannot be raised, and window
+  // changes are asked of the applications).
+  AtspiAccessibility(GDBusConnection* sessionBus, X11Display* display);
   ~AtspiAccessibility() override;
   AtspiAccessibility(const AtspiAccessibility&) = delete;
   AtspiAccessibility& operator=(const AtspiAccessibility&) = delete;
@@ -100,7 +101,7 @@ class AtspiAccessibility : public port::Accessibility {
   port::StatusCode raise(const AtspiElement& element, const std::string& attribute);
 
   GDBusConnection* sessionBus_;
-  const X11Display* display_;
+  X11Display* display_;
   AtspiBus bus_;
   std::function<void()> onUntrusted_;
   std::string launcher_;  // org.a11y.Bus at the start-up check

@@ -120,10 +120,20 @@ bool X11Display::drain() {
     XEvent event;
     XNextEvent(display_, &event);
     if (handler_) handler_(event);
+    const auto listeners = listeners_;
+    for (const auto& [id, listener] : listeners) {
+      if (listeners_.contains(id)) (*listener)(event);
+    }
   }
   if (!lost_) return true;
   reportLoss();
   return false;
+}
+
+std::uint64_t X11Display::addEventListener(std::function<void(const XEvent&)> listener) {
+  const auto id = nextListener_++;
+  listeners_.emplace(id, std::make_shared<std::function<void(const XEvent&)>>(std::move(listener)));
+  return id;
 }
 
 void X11Display::reportLoss() {

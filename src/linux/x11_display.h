@@ -8,7 +8,9 @@
 #include <glib.h>
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -32,6 +34,11 @@ class X11Display {
   void setEventHandler(std::function<void(const XEvent&)> handler) {
     handler_ = std::move(handler);
   }
+  // Further handlers, called after that one, in the order they were added. A
+  // handler may add and remove handlers (itself too) while it runs; a removed
+  // one is not called again, not even for the event at hand.
+  std::uint64_t addEventListener(std::function<void(const XEvent&)> listener);
+  void removeEventListener(std::uint64_t id) { listeners_.erase(id); }
 
   // Called once, on the main context, when the connection to the X server has
   // closed: noticed by the event source or met by any call (Xlib's I/O error).
@@ -56,6 +63,8 @@ class X11Display {
   Display* display_;
   GSource* source_ = nullptr;
   std::function<void(const XEvent&)> handler_;
+  std::map<std::uint64_t, std::shared_ptr<std::function<void(const XEvent&)>>> listeners_;
+  std::uint64_t nextListener_ = 1;
   std::function<void()> lostHandler_;
   std::atomic<bool> lost_{false};
   bool lossReported_ = false;

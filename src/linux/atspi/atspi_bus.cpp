@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+
 namespace zorv::linux_desktop {
 namespace {
 
@@ -53,10 +55,23 @@ bool timedOut(const GError* error) {
 
 }  // namespace
 
+struct AtspiBus::Ping {
+  AtspiBus* owner;
+  std::string bus;
+};
+
 AtspiBus::AtspiBus(GDBusConnection* sessionBus)
-    : sessionBus_(sessionBus ? G_DBUS_CONNECTION(g_object_ref(sessionBus)) : nullptr) {}
+    : sessionBus_(sessionBus ? G_DBUS_CONNECTION(g_object_ref(sessionBus)) : nullptr),
+      pings_(g_main_context_new()),
+      cancel_(g_cancellable_new()) {}
 
 AtspiBus::~AtspiBus() {
+  // Every ping's callback runs before this object goes: a cancelled call
+  // completes at once on the pings' context.
+  g_cancellable_cancel(cancel_);
+  while (!pingsInFlight_.empty()) g_main_context_iteration(pings_, TRUE);
+  g_object_unref(cancel_);
+  g_main_context_unref(pings_);
   if (forgetSource_) g_source_remove(forgetSource_);
   if (bus_) g_object_unref(bus_);
   if (sessionBus_) g_object_unref(sessionBus_);
@@ -70,6 +85,7 @@ bool AtspiBus::connect() {
     pids_.clear();
     registeredEvents_.clear();
     unresponsive_.clear();
+    busy_.clear();
   }
   if (!sessionBus_) return false;
   GVariant* reply = g_dbus_connection_call_sync(
@@ -110,7 +126,7 @@ AtspiReply AtspiBus::call(const AtspiRef& ref, const char* interface, const char
     if (parameters) g_variant_unref(g_variant_ref_sink(parameters));
     return {kCannotComplete, nullptr};
   }
-  if (unresponsive_.contains(ref.bus)) {
+  if (unresponsive_.contains(ref.bus) || busy(ref.bus)) {
     if (parameters) g_variant_unref(g_variant_ref_sink(parameters));
     return {kCannotComplete, nullptr};
   }
@@ -147,6 +163,61 @@ void AtspiBus::markUnresponsive(const std::string& bus) {
 void AtspiBus::forgetUnresponsive() {
   forgetSource_ = 0;
   unresponsive_.clear();
+}
+
+bool AtspiBus::settle(const std::string& bus, int waitMs) {
+  if (!connect() || bus.empty()) return true;
+  if (busy(bus)) return false;
+  // The bus daemon delivers the ping after every earlier message of this
+  // connection, so the application reads it only once it has returned from
+  // what those asked of it. libdbus (and every other D-Bus library) answers
+  // org.freedesktop.DBus.Peer.Ping itself, on any path.
+  g_main_context_push_thread_default(pings_);
+  g_dbus_connection_call(bus_, bus.c_str(), kRootPath, "org.freedesktop.DBus.Peer", "Ping", nullptr,
+                         nullptr, G_DBUS_CALL_FLAGS_NO_AUTO_START, G_MAXINT, cancel_,
+                         &AtspiBus::onPingAnswered, new Ping{this, bus});
+  g_main_context_pop_thread_default(pings_);
+  ++pingsInFlight_[bus];
+  busy_.insert(bus);
+
+  bool expired = false;
+  GSource* timer = g_timeout_source_new(static_cast<guint>(std::max(waitMs, 0)));
+  g_source_set_callback(
+      timer,
+      [](gpointer flag) {
+        *static_cast<bool*>(flag) = true;
+        return G_SOURCE_REMOVE;
+      },
+      &expired, nullptr);
+  g_source_attach(timer, pings_);
+  while (busy_.contains(bus) && !expired) g_main_context_iteration(pings_, TRUE);
+  g_source_destroy(timer);
+  g_source_unref(timer);
+  return !busy_.contains(bus);
+}
+
+bool AtspiBus::busy(const std::string& bus) {
+  if (!busy_.contains(bus)) return false;
+  while (g_main_context_iteration(pings_, FALSE)) {
+  }
+  return busy_.contains(bus);
+}
+
+void AtspiBus::onPingAnswered(GObject* source, GAsyncResult* result, gpointer data) {
+  std::unique_ptr<Ping> ping(static_cast<Ping*>(data));
+  // Any outcome ends the wait: an answer, an error (the application is gone,
+  // or does not answer pings at all) or the cancellation when this object goes.
+  GError* error = nullptr;
+  if (GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &error)) {
+    g_variant_unref(reply);
+  }
+  if (error) g_error_free(error);
+  auto& owner = *ping->owner;
+  if (auto it = owner.pingsInFlight_.find(ping->bus);
+      it != owner.pingsInFlight_.end() && --it->second == 0) {
+    owner.pingsInFlight_.erase(it);
+    owner.busy_.erase(ping->bus);
+  }
 }
 
 AtspiReply AtspiBus::property(const AtspiRef& ref, const char* interface, const char* name,

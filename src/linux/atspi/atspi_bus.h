@@ -78,12 +78,24 @@ class AtspiBus {
   // The application root of process `pid`, if it has one.
   std::optional<AtspiRef> applicationOf(port::Pid pid, int timeoutMs);
   // Asks applications to send the events of `listener` ("window:activate"); once.
+  // Every application then counts the helper among its clients for as long as
+  // the helper's connection lasts, and sends each key press it receives to the
+  // registry before handling it (see docs/linux-backend.md, "Pressing").
   void registerEvent(const std::string& listener);
+
+  // Waits up to `waitMs` for the application on `bus` to answer a ping. True
+  // when it did. When it did not, it is busy (an action it runs holds its
+  // accessibility connection, e.g. a modal dialog): every call to it fails at
+  // once (CannotComplete) until the ping is answered, however late.
+  bool settle(const std::string& bus, int waitMs);
+  bool busy(const std::string& bus);
   GDBusConnection* connection() const { return bus_; }
 
  private:
   void markUnresponsive(const std::string& bus);
   void forgetUnresponsive();
+  struct Ping;
+  static void onPingAnswered(GObject* source, GAsyncResult* result, gpointer data);
 
   GDBusConnection* sessionBus_;
   GDBusConnection* bus_ = nullptr;
@@ -92,6 +104,13 @@ class AtspiBus {
   std::set<std::string> registeredEvents_;
   std::set<std::string> unresponsive_;
   guint forgetSource_ = 0;  // the idle source that clears unresponsive_
+  // Pings in flight are answered on a context of their own, which only this
+  // object iterates: an answer is taken in exactly when a call asks for it,
+  // never in the middle of other work on the main context.
+  GMainContext* pings_;
+  GCancellable* cancel_;
+  std::map<std::string, int> pingsInFlight_;  // bus name -> unanswered pings
+  std::set<std::string> busy_;
 };
 
 }  // namespace zorv::linux_desktop

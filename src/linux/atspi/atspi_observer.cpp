@@ -59,23 +59,38 @@ struct AtspiObserver::Registration {
   guint subscription = 0;
 };
 
-AtspiObserver::AtspiObserver(AtspiBus& bus, GDBusConnection* connection, AtspiRef application,
-                             port::Pid pid, bool withInfo, port::AXObserverCallback callback,
-                             std::function<std::optional<std::string>()> currentMainWindow,
-                             std::function<port::ElementRef(const AtspiRef&)> elementFor)
+AtspiObserver::AtspiObserver(
+    AtspiBus& bus, GDBusConnection* connection, X11Display* display, AtspiRef application,
+    port::Pid pid, bool withInfo, port::AXObserverCallback callback,
+    std::function<std::optional<std::string>(const std::optional<std::string>&)> currentMainWindow,
+    std::function<port::ElementRef(const AtspiRef&)> elementFor)
     : bus_(bus),
       connection_(G_DBUS_CONNECTION(g_object_ref(connection))),
+      display_(display && !display->connectionLost() ? display : nullptr),
       application_(std::move(application)),
       pid_(pid),
       withInfo_(withInfo),
       callback_(std::move(callback)),
       currentMainWindow_(std::move(currentMainWindow)),
-      elementFor_(std::move(elementFor)) {}
+      elementFor_(std::move(elementFor)) {
+  if (!display_) return;
+  XWindowAttributes attributes;
+  if (XGetWindowAttributes(display_->get(), display_->root(), &attributes)) {
+    XSelectInput(display_->get(), display_->root(),
+                 attributes.your_event_mask | PropertyChangeMask);
+  }
+  displayListener_ = display_->addEventListener([this](const XEvent& event) { onXEvent(event); });
+}
 
 AtspiObserver::~AtspiObserver() {
+  if (displayListener_) display_->removeEventListener(displayListener_);
   for (auto* registration : registrations_) {
     // GDBus frees the registration once no callback can run any more.
-    g_dbus_connection_signal_unsubscribe(connection_, registration->subscription);
+    if (registration->subscription) {
+      g_dbus_connection_signal_unsubscribe(connection_, registration->subscription);
+    } else {
+      delete registration;
+    }
   }
   g_object_unref(connection_);
 }
@@ -91,11 +106,16 @@ port::StatusCode AtspiObserver::addNotification(const port::ElementRef& element,
       return kNotificationAlreadyRegistered;
     }
   }
-  bus_.registerEvent(event->listener);
-  if (isWindowChange(notification) && !lastMainWindow_) lastMainWindow_ = currentMainWindow_();
+  const bool fromWindowManager = display_ && isWindowChange(notification);
+  if (!fromWindowManager) bus_.registerEvent(event->listener);
+  if (isWindowChange(notification) && !lastMainWindow_) {
+    lastMainWindow_ = currentMainWindow_(std::nullopt);
+  }
 
   auto* registration = new Registration{this, element, notification, refcon, *event, std::nullopt};
   if (target->kind() == AtspiElement::Kind::object) registration->path = target->ref().path;
+  registrations_.push_back(registration);
+  if (fromWindowManager) return 0;
   const std::string interface = std::string("org.a11y.atspi.Event.") + event->interface;
   registration->subscription = g_dbus_connection_signal_subscribe(
       connection_, application_.bus.c_str(), interface.c_str(), event->member, nullptr, nullptr,
@@ -106,7 +126,6 @@ port::StatusCode AtspiObserver::addNotification(const port::ElementRef& element,
         r->owner->onEvent(*r, path, parameters);
       },
       registration, [](gpointer data) { delete static_cast<Registration*>(data); });
-  registrations_.push_back(registration);
   return 0;
 }
 
@@ -116,7 +135,11 @@ port::StatusCode AtspiObserver::removeNotification(const port::ElementRef& eleme
     return r->notification == notification && port::sameElement(r->element, element);
   });
   if (it == registrations_.end()) return kNotificationNotRegistered;
-  g_dbus_connection_signal_unsubscribe(connection_, (*it)->subscription);
+  if ((*it)->subscription) {
+    g_dbus_connection_signal_unsubscribe(connection_, (*it)->subscription);
+  } else {
+    delete *it;
+  }
   registrations_.erase(it);
   return 0;
 }
@@ -124,7 +147,6 @@ port::StatusCode AtspiObserver::removeNotification(const port::ElementRef& eleme
 void AtspiObserver::onEvent(Registration& registration, const std::string& path,
                             GVariant* parameters) {
   if (!attached_) return;
-  if (registration.path && *registration.path != path) return;
   if (*registration.event.detail != '\0') {
     const gchar* detail = "";
     gint32 detail1 = 0;
@@ -134,6 +156,39 @@ void AtspiObserver::onEvent(Registration& registration, const std::string& path,
     if (std::strcmp(detail, registration.event.detail) != 0) return;
     if (std::strcmp(registration.event.member, "StateChanged") == 0 && detail1 != 1) return;
   }
+  deliver(registration, path);
+}
+
+void AtspiObserver::onXEvent(const XEvent& event) {
+  if (!attached_ || event.type != PropertyNotify || event.xproperty.window != display_->root() ||
+      event.xproperty.atom != display_->atom("_NET_ACTIVE_WINDOW")) {
+    return;
+  }
+  std::vector<Registration*> windowChanges;
+  for (auto* r : registrations_) {
+    if (isWindowChange(r->notification)) windowChanges.push_back(r);
+  }
+  if (windowChanges.empty()) return;
+  const auto window = display_->cardinalProperty(display_->root(), "_NET_ACTIVE_WINDOW");
+  if (!window || *window == 0) return;
+  if (display_->cardinalProperty(Window(*window), "_NET_WM_PID") !=
+      static_cast<unsigned long>(pid_)) {
+    return;
+  }
+  auto title = display_->stringProperty(Window(*window), "_NET_WM_NAME");
+  if (!title) title = display_->stringProperty(Window(*window), "WM_NAME");
+  const auto path = currentMainWindow_(title);
+  if (!path) return;
+  for (auto* r : windowChanges) {
+    // The callback may remove registrations.
+    if (std::find(registrations_.begin(), registrations_.end(), r) != registrations_.end()) {
+      deliver(*r, *path);
+    }
+  }
+}
+
+void AtspiObserver::deliver(Registration& registration, const std::string& path) {
+  if (registration.path && *registration.path != path) return;
   // The window manager activates a window also when its application is merely
   // activated again; only a different window is a new main window.
   if (isWindowChange(registration.notification)) {

@@ -2,7 +2,12 @@
 // Accessibility notifications of one process from AT-SPI events on the
 // accessibility bus, delivered on the main loop while the observer's source is
 // attached. Only the events a registration needs are asked for: listening to
-// everything makes applications flood the bus.
+// everything makes applications flood the bus. A change of main or focused
+// window comes from the window manager (_NET_ACTIVE_WINDOW) when there is an X
+// display: asking applications for window events would make the helper their
+// client for good, and a client's presence makes GTK hand every key press to
+// the registry first, which freezes an application whose accessibility
+// connection is held by a modal dialog (docs/linux-backend.md, "Pressing").
 
 #include <gio/gio.h>
 
@@ -12,6 +17,7 @@
 #include <vector>
 
 #include "linux/atspi/atspi_bus.h"
+#include "linux/x11_display.h"
 #include "port/accessibility.h"
 
 namespace zorv::linux_desktop {
@@ -30,11 +36,14 @@ class AtspiObserver : public port::AXObserver {
  public:
   // `application` is the process's root object; the objects its events name are
   // of the same connection. `currentMainWindow` answers the path of the
-  // process's active window, so a repeated activation of the same window is not
-  // taken for a change.
-  AtspiObserver(AtspiBus& bus, GDBusConnection* connection, AtspiRef application, port::Pid pid,
-                bool withInfo, port::AXObserverCallback callback,
-                std::function<std::optional<std::string>()> currentMainWindow,
+  // process's window titled as given (of the active one when no title is
+  // given), so a repeated activation of the same window is not taken for a
+  // change. `display` may be null: window changes then come from AT-SPI.
+  AtspiObserver(AtspiBus& bus, GDBusConnection* connection, X11Display* display,
+                AtspiRef application, port::Pid pid, bool withInfo,
+                port::AXObserverCallback callback,
+                std::function<std::optional<std::string>(const std::optional<std::string>&)>
+                    currentMainWindow,
                 std::function<port::ElementRef(const AtspiRef&)> elementFor);
   ~AtspiObserver() override;
 
@@ -48,14 +57,18 @@ class AtspiObserver : public port::AXObserver {
  private:
   struct Registration;
   void onEvent(Registration& registration, const std::string& path, GVariant* parameters);
+  void onXEvent(const XEvent& event);
+  void deliver(Registration& registration, const std::string& path);
 
   AtspiBus& bus_;
   GDBusConnection* connection_;
+  X11Display* display_;
+  std::uint64_t displayListener_ = 0;
   AtspiRef application_;
   port::Pid pid_;
   bool withInfo_;
   port::AXObserverCallback callback_;
-  std::function<std::optional<std::string>()> currentMainWindow_;
+  std::function<std::optional<std::string>(const std::optional<std::string>&)> currentMainWindow_;
   std::function<port::ElementRef(const AtspiRef&)> elementFor_;
   std::vector<Registration*> registrations_;
   std::optional<std::string> lastMainWindow_;

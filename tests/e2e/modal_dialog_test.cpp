@@ -1,0 +1,108 @@
+// A menu item that opens a modal dialog, in a real GTK application (Geany):
+// the helper goes on at once, a key closes the dialog, and the application
+// answers and obeys menu commands afterwards.
+
+#include <gmock/gmock.h>
+
+#include <thread>
+
+#include "e2e_session.h"
+// After the test framework: Xlib's macros (None, Bool, ...) would break it.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
+namespace zorv::e2e {
+namespace {
+
+using namespace std::chrono_literals;
+
+class ModalDialog : public DesktopSuite<HeadlessDesktopOptions{.notifications = false}> {
+ protected:
+  // The titles of the windows the window manager manages, read from the X
+  // server: a blocked application cannot be asked.
+  bool windowOpen(const std::string& title) {
+    Display* display = XOpenDisplay(desktop->variable("DISPLAY").c_str());
+    if (!display) return false;
+    Atom type;
+    int format;
+    unsigned long count, after;
+    unsigned char* data = nullptr;
+    bool found = false;
+    if (XGetWindowProperty(display, DefaultRootWindow(display),
+                           XInternAtom(display, "_NET_CLIENT_LIST", False), 0, 1024, False,
+                           XA_WINDOW, &type, &format, &count, &after, &data) == Success &&
+        data) {
+      for (unsigned long i = 0; i < count && !found; ++i) {
+        char* name = nullptr;
+        if (XFetchName(display, reinterpret_cast<Window*>(data)[i], &name) && name) {
+          found = title == name;
+          XFree(name);
+        }
+      }
+      XFree(data);
+    }
+    XCloseDisplay(display);
+    return found;
+  }
+
+  // How many documents Geany has opened, as its message log lists them, once
+  // that is `expected` (what it was at the time-out otherwise), read once it
+  // answers and has closed the dialog.
+  std::optional<std::size_t> documents(std::optional<std::size_t> expected = std::nullopt) {
+    std::optional<std::size_t> count;
+    for (int attempt = 0; attempt < 50 && (!count || (expected && count != expected)); ++attempt) {
+      if (attempt) std::this_thread::sleep_for(100ms);
+      auto tree = accessibleApplication(desktop->env(), "geany", 3s);
+      const AccessibleNode* frame = tree ? tree->find("frame") : nullptr;
+      if (!frame || !frame->hasState("active") || tree->find("file chooser")) continue;
+      const auto log = tree->namesOf("table cell");
+      count = std::count_if(log.begin(), log.end(), [](const std::string& line) {
+        return line.ends_with(R"(New file "untitled" opened.)");
+      });
+    }
+    return count;
+  }
+};
+
+TEST_F(ModalDialog, NeitherTheHelperNorTheApplicationIsStalledByIt) {
+  ChildProcess geany({"geany", "-c", (desktop->dir() / "geany").string()}, desktop->env());
+  const auto before = documents();
+  ASSERT_TRUE(before) << "Geany never answered: " << geany.transcript();
+  auto helper = startHelper(*desktop);
+  RequestSender sender(desktop->env());
+
+  std::size_t expected = *before;
+  // Escape from the helper, then as a plain key from another X client.
+  for (const bool fromHelper : {true, false}) {
+    SCOPED_TRACE(fromHelper ? "Escape from the helper" : "Escape from xdotool");
+    const auto from = helper->lines().size();
+    sender.send(menuCommand("File -> Save As..."));
+    sender.send(marker("first"));
+    sender.send(marker("second"));
+    // The second marker waits for all the first does; a helper held by the
+    // dialog answers after its time-out of 6 s.
+    ASSERT_TRUE(helper->waitForLine(markerLine("second"), from, 3s)) << helper->transcript();
+    bool opened = false;
+    for (int attempt = 0; attempt < 100 && !opened; ++attempt) {
+      if (attempt) std::this_thread::sleep_for(50ms);
+      opened = windowOpen("Save File");
+    }
+    ASSERT_TRUE(opened);
+
+    if (fromHelper) {
+      sender.send(R"({"simulateKeystroke":{"code":53}})");
+    } else {
+      ChildProcess({"xdotool", "key", "Escape"}, desktop->env()).wait();
+    }
+    EXPECT_EQ(documents(expected), expected) << "Geany froze or kept the dialog";
+
+    sender.send(menuCommand("File -> New"));
+    ++expected;
+    EXPECT_EQ(documents(expected), expected);
+  }
+  expectCleanStop(*helper);
+  geany.terminate();
+}
+
+}  // namespace
+}  // namespace zorv::e2e
