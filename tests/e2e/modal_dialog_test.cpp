@@ -50,9 +50,11 @@ class ModalDialog : public DesktopSuite<HeadlessDesktopOptions{.notifications = 
   // answers and has closed the dialog.
   std::optional<std::size_t> documents(std::optional<std::size_t> expected = std::nullopt) {
     std::optional<std::size_t> count;
-    for (int attempt = 0; attempt < 50 && (!count || (expected && count != expected)); ++attempt) {
-      if (attempt) std::this_thread::sleep_for(100ms);
-      auto tree = accessibleApplication(desktop->env(), "geany", 3s);
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while ((!count || (expected && count != expected)) &&
+           std::chrono::steady_clock::now() < deadline) {
+      if (count) std::this_thread::sleep_for(100ms);
+      auto tree = accessibleApplication(desktop->env(), "geany", 2s);
       const AccessibleNode* frame = tree ? tree->find("frame") : nullptr;
       if (!frame || !frame->hasState("active") || tree->find("file chooser")) continue;
       const auto log = tree->namesOf("table cell");

@@ -158,10 +158,10 @@ TEST(AtspiBus, AnObjectOfABusThatWasStartedAgainIsGoneNotAnotherProcesss) {
   // An object named by an event of the peer is remembered the same way.
   std::optional<AtspiRef> observed;
   auto observer = std::make_unique<AtspiObserver>(
-      bus, bus.connection(), bus.object(":1.1", kRootPath), 1, false,
+      bus, bus.connection(), nullptr, bus.object(":1.1", kRootPath), 1, false,
       [](const port::ElementRef&, const std::string&, void*,
          const std::optional<port::Dictionary>&) {},
-      [] { return std::nullopt; },
+      [](const std::optional<std::string>&) { return std::nullopt; },
       [&](const AtspiRef& ref) { return observed = ref, AtspiElement::object(ref); });
   ASSERT_EQ(observer->addNotification(AtspiElement::application(1), "AXWindowCreated", nullptr), 0);
   observer->addRunLoopSource();
