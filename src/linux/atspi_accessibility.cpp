@@ -7,6 +7,7 @@
 #include "linux/atspi/atspi_observer.h"
 #include "linux/atspi/key_binding.h"
 #include "linux/atspi/menu_press.h"
+#include "linux/atspi/menu_structure.h"
 #include "linux/x11_windows.h"
 
 namespace zorv::linux_desktop {
@@ -34,16 +35,9 @@ bool isWindowRole(std::uint32_t role) {
          role == ATSPI_ROLE_ALERT || role == ATSPI_ROLE_FILE_CHOOSER;
 }
 
-// Items GTK puts directly into a menu; they have no children of their own.
-bool isMenuLeafRole(std::uint32_t role) {
-  return role == ATSPI_ROLE_MENU_ITEM || role == ATSPI_ROLE_CHECK_MENU_ITEM ||
-         role == ATSPI_ROLE_RADIO_MENU_ITEM || role == ATSPI_ROLE_TEAROFF_MENU_ITEM ||
-         role == ATSPI_ROLE_SEPARATOR;
-}
-
-// The platform's role for an AT-SPI role. A menu is a menu bar item when it sits
-// in the menu bar, and a menu item (one with a submenu) anywhere else.
-const char* platformRole(std::uint32_t role, bool inMenuBar) {
+// The platform's role for an AT-SPI role outside menus (menu_structure.h maps
+// those).
+const char* platformRole(std::uint32_t role) {
   switch (role) {
     case ATSPI_ROLE_APPLICATION:
       return "AXApplication";
@@ -55,14 +49,6 @@ const char* platformRole(std::uint32_t role, bool inMenuBar) {
       return "AXWindow";
     case ATSPI_ROLE_MENU_BAR:
       return "AXMenuBar";
-    case ATSPI_ROLE_MENU:
-      return inMenuBar ? "AXMenuBarItem" : "AXMenuItem";
-    case ATSPI_ROLE_MENU_ITEM:
-    case ATSPI_ROLE_CHECK_MENU_ITEM:
-    case ATSPI_ROLE_RADIO_MENU_ITEM:
-    case ATSPI_ROLE_TEAROFF_MENU_ITEM:
-    case ATSPI_ROLE_SEPARATOR:
-      return "AXMenuItem";
     case ATSPI_ROLE_PUSH_BUTTON:
       return "AXButton";
     case ATSPI_ROLE_CHECK_BOX:
@@ -332,24 +318,15 @@ std::optional<AtspiRef> AtspiAccessibility::activeWindow(const AtspiRef& app, in
   return std::nullopt;
 }
 
-// GTK keeps the menu bar a few containers below the window.
 std::optional<AtspiRef> AtspiAccessibility::menuBarBelow(const AtspiRef& window, int timeout) {
-  std::vector<AtspiRef> level{window};
-  for (int depth = 0; depth < 4 && !level.empty(); ++depth) {
-    std::vector<AtspiRef> next;
-    for (const auto& node : level) {
-      auto kids = children(node, timeout);
-      if (!kids.ok()) continue;
-      for (const auto& kid : kids.value) {
-        auto r = role(kid, timeout);
-        if (!r.ok()) continue;
-        if (r.value == ATSPI_ROLE_MENU_BAR) return kid;
-        if (!isMenuLeafRole(r.value) && r.value != ATSPI_ROLE_MENU) next.push_back(kid);
-      }
-    }
-    level = std::move(next);
-  }
-  return std::nullopt;
+  auto value = [](auto result) {
+    return result.ok() ? std::optional(std::move(result.value)) : std::nullopt;
+  };
+  menu_structure::Reader reader{[&](const AtspiRef& ref) { return value(role(ref, timeout)); },
+                                [&](const AtspiRef& ref) { return value(children(ref, timeout)); },
+                                [&](const AtspiRef& ref) { return value(states(ref, timeout)); },
+                                [&](const AtspiRef& ref) { return value(extents(ref, timeout)); }};
+  return menu_structure::menuBarOf(window, reader);
 }
 
 port::AXResult<port::Value> AtspiAccessibility::systemWideAttribute(const std::string& attribute,
@@ -357,6 +334,17 @@ port::AXResult<port::Value> AtspiAccessibility::systemWideAttribute(const std::s
   if (attribute == "AXRole") return {0, std::string("AXSystemWide")};
   if (attribute != "AXFocusedApplication") return {kAttributeUnsupported, {}};
   if (!bus_.connect()) return {-25211, {}};
+  if (display_) {
+    // The owner of the window manager's active window, as the frontmost
+    // application is found: toolkits may leave a window's ACTIVE state set for
+    // a while after another application came forward. One that is not on the
+    // accessibility bus has no element to give.
+    auto window = linux_desktop::activeWindow(*display_);
+    auto pid = window ? ownerOf(*display_, *window) : std::nullopt;
+    if (!pid || !bus_.applicationOf(*pid, timeout)) return {kNoValue, {}};
+    return {0, AtspiElement::application(*pid)};
+  }
+  // Without a window manager to ask: the application with an ACTIVE window.
   for (const auto& app : bus_.applications(timeout)) {
     if (!activeWindow({app.bus, kRootPath, app.connection}, timeout)) continue;
     if (auto pid = bus_.pidOf(app.bus, timeout)) return {0, AtspiElement::application(*pid)};
@@ -425,6 +413,13 @@ port::AXResult<port::Value> AtspiAccessibility::objectAttribute(const AtspiRef& 
   if (attribute == "AXTitle") {
     auto n = name(ref, timeout);
     if (!n.ok()) return failed(n);
+    // Padding is rare: only then is the role read.
+    if (n.value != menu_structure::trimmedTitle(n.value)) {
+      auto r = role(ref, timeout);
+      if (r.ok() && menu_structure::isMenuRole(r.value)) {
+        return {0, menu_structure::trimmedTitle(n.value)};
+      }
+    }
     return {0, n.value};
   }
   if (attribute == "AXEnabled" || attribute == "AXFocused" || attribute == "AXMain" ||
@@ -468,20 +463,28 @@ port::AXResult<port::Value> AtspiAccessibility::objectAttribute(const AtspiRef& 
   auto r = role(ref, timeout);
   if (!r.ok()) return failed(r);
   if (attribute == "AXRole") {
+    if (!menu_structure::isMenuRole(r.value)) return {0, std::string(platformRole(r.value))};
     bool inMenuBar = false;
-    if (r.value == ATSPI_ROLE_MENU) {
+    if (menu_structure::roleDependsOnParent(r.value)) {
       auto p = parent(ref, timeout);
       if (p.ok()) {
         auto pr = role(p.value, timeout);
         inMenuBar = pr.ok() && pr.value == ATSPI_ROLE_MENU_BAR;
       }
     }
-    return {0, std::string(platformRole(r.value, inMenuBar))};
+    return {0, std::string(menu_structure::platformRole(r.value, inMenuBar))};
   }
   if (attribute == "AXChildren") {
-    // A menu has one submenu; the submenu holds the items.
-    if (r.value == ATSPI_ROLE_MENU) return {0, elementArray({AtspiElement::submenuOf(ref)})};
-    if (isMenuLeafRole(r.value)) return {0, port::Array{}};
+    if (menu_structure::isMenuRole(r.value)) {
+      switch (menu_structure::childrenOf(r.value)) {
+        case menu_structure::Children::syntheticMenu:
+          return {0, elementArray({AtspiElement::submenuOf(ref)})};
+        case menu_structure::Children::none:
+          return {0, port::Array{}};
+        case menu_structure::Children::own:
+          break;
+      }
+    }
     auto kids = children(ref, timeout);
     if (!kids.ok()) return failed(kids);
     std::vector<port::ElementRef> elements;

@@ -21,6 +21,18 @@ std::optional<Window> topWindowOf(const X11Display& display, port::Pid pid,
   return found;
 }
 
+std::optional<Window> activeWindow(const X11Display& display) {
+  auto window = display.cardinalProperty(display.root(), "_NET_ACTIVE_WINDOW");
+  if (!window || *window == None) return std::nullopt;
+  return Window(*window);
+}
+
+std::optional<port::Pid> ownerOf(const X11Display& display, Window window) {
+  auto pid = display.cardinalProperty(window, "_NET_WM_PID");
+  if (!pid) return std::nullopt;
+  return static_cast<port::Pid>(*pid);
+}
+
 bool activateWindow(const X11Display& display, Window window) {
   XWindowAttributes attributes;
   if (!XGetWindowAttributes(display.get(), window, &attributes)) return false;

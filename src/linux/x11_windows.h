@@ -14,6 +14,11 @@ namespace zorv::linux_desktop {
 std::optional<Window> topWindowOf(const X11Display& display, port::Pid pid,
                                   const std::optional<std::string>& title = std::nullopt);
 
+// The window manager's active window (_NET_ACTIVE_WINDOW) and the process
+// that owns it (its _NET_WM_PID): the frontmost application's.
+std::optional<Window> activeWindow(const X11Display& display);
+std::optional<port::Pid> ownerOf(const X11Display& display, Window window);
+
 // Asks the window manager to activate `window` (a _NET_ACTIVE_WINDOW request
 // as a pager sends it). False when the window no longer exists.
 bool activateWindow(const X11Display& display, Window window);

@@ -7,6 +7,8 @@
 #include <fstream>
 #include <set>
 
+#include "linux/x11_windows.h"
+
 namespace zorv::linux_desktop {
 namespace {
 
@@ -63,11 +65,8 @@ X11Workspace::X11Workspace(X11Display* display, port::Dispatch& dispatch)
 
 std::optional<port::Pid> X11Workspace::activePid() {
   if (!display_) return std::nullopt;
-  auto window = display_->cardinalProperty(display_->root(), "_NET_ACTIVE_WINDOW");
-  if (!window || *window == None) return std::nullopt;
-  auto pid = display_->cardinalProperty(Window(*window), "_NET_WM_PID");
-  if (!pid) return std::nullopt;
-  return static_cast<port::Pid>(*pid);
+  auto window = activeWindow(*display_);
+  return window ? ownerOf(*display_, *window) : std::nullopt;
 }
 
 port::RunningApplicationRef X11Workspace::application(port::Pid pid, std::optional<Window> window) {
@@ -89,11 +88,11 @@ port::RunningApplicationRef X11Workspace::application(port::Pid pid, std::option
 
 port::RunningApplicationRef X11Workspace::frontmostApplication() {
   if (!display_) return nullptr;
-  auto window = display_->cardinalProperty(display_->root(), "_NET_ACTIVE_WINDOW");
-  if (!window || *window == None) return nullptr;
-  auto pid = display_->cardinalProperty(Window(*window), "_NET_WM_PID");
+  auto window = activeWindow(*display_);
+  if (!window) return nullptr;
+  auto pid = ownerOf(*display_, *window);
   if (!pid) return nullptr;
-  return application(static_cast<port::Pid>(*pid), Window(*window));
+  return application(*pid, *window);
 }
 
 std::vector<port::RunningApplicationRef> X11Workspace::runningApplications() {
