@@ -1,0 +1,184 @@
+#include "linux/atspi/menu_opening.h"
+
+#include <atspi/atspi-constants.h>
+#include <glib.h>
+
+#include <algorithm>
+#include <string>
+
+namespace zorv::linux_desktop {
+namespace {
+
+constexpr const char* kAccessible = "org.a11y.atspi.Accessible";
+constexpr const char* kAction = "org.a11y.atspi.Action";
+// A menu opened for the first time builds its items: Firefox took up to a
+// second for its first menu on a fresh start.
+constexpr gint64 kOpenWaitUs = 2'000'000;
+constexpr gint64 kCloseWaitUs = 500'000;
+constexpr gulong kPollUs = 20'000;
+// The depth above which a menu is no longer searched for its menu bar.
+constexpr int kMaxDepth = 12;
+
+bool has(std::uint64_t states, AtspiStateType state) {
+  return (states >> state) & 1u;
+}
+
+// Firefox marks an open menu expanded, GTK a selected one.
+bool isOpen(std::uint64_t states) {
+  return has(states, ATSPI_STATE_EXPANDED) || has(states, ATSPI_STATE_SELECTED);
+}
+
+}  // namespace
+
+std::uint32_t MenuOpening::role(const AtspiRef& ref, int timeoutMs) {
+  auto reply = bus_.call(ref, kAccessible, "GetRole", nullptr, G_VARIANT_TYPE("(u)"), timeoutMs, 0);
+  std::uint32_t value = ATSPI_ROLE_INVALID;
+  if (reply.ok()) g_variant_get(reply.value.get(), "(u)", &value);
+  return value;
+}
+
+std::uint64_t MenuOpening::states(const AtspiRef& ref, int timeoutMs) {
+  auto reply =
+      bus_.call(ref, kAccessible, "GetState", nullptr, G_VARIANT_TYPE("(au)"), timeoutMs, 0);
+  if (!reply.ok()) return 0;
+  GVariantIter* iter = nullptr;
+  g_variant_get(reply.value.get(), "(au)", &iter);
+  std::uint64_t bits = 0;
+  guint32 word = 0;
+  for (int i = 0; i < 2 && g_variant_iter_next(iter, "u", &word); ++i) {
+    bits |= std::uint64_t(word) << (32 * i);
+  }
+  g_variant_iter_free(iter);
+  return bits;
+}
+
+std::vector<AtspiRef> MenuOpening::children(const AtspiRef& ref, int timeoutMs) {
+  auto reply =
+      bus_.call(ref, kAccessible, "GetChildren", nullptr, G_VARIANT_TYPE("(a(so))"), timeoutMs, 0);
+  std::vector<AtspiRef> list;
+  if (!reply.ok()) return list;
+  GVariantIter* iter = nullptr;
+  g_variant_get(reply.value.get(), "(a(so))", &iter);
+  const gchar* bus = nullptr;
+  const gchar* path = nullptr;
+  while (g_variant_iter_next(iter, "(&s&o)", &bus, &path)) {
+    if (std::string(path) != kNullPath) list.push_back(bus_.object(bus, path));
+  }
+  g_variant_iter_free(iter);
+  return list;
+}
+
+std::optional<AtspiRef> MenuOpening::parentOf(const AtspiRef& ref, int timeoutMs) {
+  auto reply = bus_.property(ref, kAccessible, "Parent", timeoutMs);
+  if (!reply.ok() || !g_variant_is_of_type(reply.value.get(), G_VARIANT_TYPE("(so)"))) {
+    return std::nullopt;
+  }
+  const gchar* bus = nullptr;
+  const gchar* path = nullptr;
+  g_variant_get(reply.value.get(), "(&s&o)", &bus, &path);
+  if (std::string(path) == kNullPath) return std::nullopt;
+  return bus_.object(bus, path);
+}
+
+bool MenuOpening::doAction(const AtspiRef& ref, int timeoutMs) {
+  auto reply = bus_.call(ref, kAction, "DoAction", g_variant_new("(i)", 0), G_VARIANT_TYPE("(b)"),
+                         timeoutMs, 0);
+  gboolean done = FALSE;
+  if (reply.ok()) g_variant_get(reply.value.get(), "(b)", &done);
+  return done;
+}
+
+MenuOpening::Chain MenuOpening::chainTo(const AtspiRef& menu, int timeoutMs) {
+  Chain chain;
+  AtspiRef current = menu;
+  for (int depth = 0; depth < kMaxDepth; ++depth) {
+    const auto r = role(current, timeoutMs);
+    if (r == ATSPI_ROLE_MENU_BAR) {
+      std::reverse(chain.menus.begin(), chain.menus.end());
+      chain.bar = current;
+      return chain;
+    }
+    // Only menus lead up to the bar (Firefox has no object between a menu and
+    // its items either).
+    if (r != ATSPI_ROLE_MENU) return {};
+    chain.menus.push_back(current);
+    auto up = parentOf(current, timeoutMs);
+    if (!up) return {};
+    current = *up;
+  }
+  return {};
+}
+
+// Presses a closed menu and waits until it is open with its items in place.
+bool MenuOpening::open(const AtspiRef& menu, int timeoutMs) {
+  if (!doAction(menu, timeoutMs)) return false;
+  const gint64 end = g_get_monotonic_time() + kOpenWaitUs;
+  do {
+    if (isOpen(states(menu, timeoutMs)) && !children(menu, timeoutMs).empty()) return true;
+    g_usleep(kPollUs);
+  } while (g_get_monotonic_time() < end);
+  return false;
+}
+
+// A menu's own action closes it again when it is open; the innermost first.
+void MenuOpening::close(const std::vector<AtspiRef>& opened, int timeoutMs) {
+  for (auto it = opened.rbegin(); it != opened.rend(); ++it) {
+    if (!isOpen(states(*it, timeoutMs))) continue;
+    doAction(*it, timeoutMs);
+    const gint64 end = g_get_monotonic_time() + kCloseWaitUs;
+    while (isOpen(states(*it, timeoutMs)) && g_get_monotonic_time() < end) g_usleep(kPollUs);
+  }
+}
+
+std::vector<AtspiRef> MenuOpening::itemsByOpening(const AtspiRef& menu, int timeoutMs) {
+  const auto chain = chainTo(menu, timeoutMs);
+  if (chain.menus.empty()) return {};
+  // A menu open and still empty is empty.
+  if (isOpen(states(menu, timeoutMs))) return {};
+  const bool barWasActive = has(states(chain.menus.front(), timeoutMs), ATSPI_STATE_FOCUSED);
+  std::vector<AtspiRef> opened;
+  std::vector<AtspiRef> items;
+  for (const auto& step : chain.menus) {
+    if (isOpen(states(step, timeoutMs))) continue;
+    if (!open(step, timeoutMs)) break;
+    opened.push_back(step);
+    if (step == menu) items = children(menu, timeoutMs);
+  }
+  close(opened, timeoutMs);
+  if (!opened.empty() && !barWasActive &&
+      has(states(chain.menus.front(), timeoutMs), ATSPI_STATE_FOCUSED)) {
+    // Firefox's menu bar stays active with its menus closed; its own action
+    // gives the keyboard back.
+    doAction(chain.bar, timeoutMs);
+  }
+  return items;
+}
+
+bool MenuOpening::needsOpenMenus(const AtspiRef& item, int timeoutMs) {
+  auto name = bus_.property({item.bus, kRootPath, item.connection}, kAccessible, "Name", timeoutMs);
+  if (!name.ok() || !g_variant_is_of_type(name.value.get(), G_VARIANT_TYPE_STRING) ||
+      std::string(g_variant_get_string(name.value.get(), nullptr)) != "soffice") {
+    return false;
+  }
+  auto parent = parentOf(item, timeoutMs);
+  if (!parent) return false;
+  return chainTo(*parent, timeoutMs).menus.size() >= 2;
+}
+
+bool MenuOpening::openMenusAbove(const AtspiRef& item, int timeoutMs) {
+  auto parent = parentOf(item, timeoutMs);
+  if (!parent) return false;
+  const auto chain = chainTo(*parent, timeoutMs);
+  std::vector<AtspiRef> opened;
+  for (const auto& step : chain.menus) {
+    if (isOpen(states(step, timeoutMs))) continue;
+    if (!open(step, timeoutMs)) {
+      close(opened, timeoutMs);
+      return false;
+    }
+    opened.push_back(step);
+  }
+  return !chain.menus.empty();
+}
+
+}  // namespace zorv::linux_desktop

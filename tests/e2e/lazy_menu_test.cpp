@@ -1,0 +1,182 @@
+// Menus that applications fill in only when they open: the FIRST request after
+// Firefox or LibreOffice Writer starts presses its item, and no menu is left
+// open afterwards. Each case starts its application afresh; the effect is read
+// from the application's accessibility tree, not through the helper.
+
+#include <gmock/gmock.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <thread>
+
+#include "e2e_session.h"
+
+namespace zorv::e2e {
+namespace {
+
+using Tree = std::vector<AccessibleNode>;  // the application's windows
+
+struct RealAppCase {
+  std::string app;   // "firefox" or "writer"
+  std::string path;  // the menuCommand path
+  std::string effect;
+  std::function<bool(const AccessibleNode&)> done;
+  friend void PrintTo(const RealAppCase& c, std::ostream* os) { *os << c.app << ": " << c.path; }
+};
+
+std::size_t count(const AccessibleNode& node, const std::string& role) {
+  std::size_t n = node.role == role;
+  for (const auto& child : node.children) n += count(child, role);
+  return n;
+}
+
+bool showing(const AccessibleNode& app, const std::string& role, const std::string& name) {
+  const auto* node = app.find(role, name);
+  return node && node->hasState("showing");
+}
+
+// Menus and items that are open: an entry of the bar expanded or selected, an
+// item below it shown (Firefox keeps "showing" on items of closed menus, but
+// not "visible").
+void openMenus(const AccessibleNode& node, int depth, std::vector<std::string>& out) {
+  const bool menu = node.role == "menu" || node.role.ends_with("menu item");
+  if (menu && depth == 1 && (node.hasState("expanded") || node.hasState("selected"))) {
+    out.push_back(node.name);
+  }
+  if (menu && depth > 1 && node.hasState("showing") && node.hasState("visible")) {
+    out.push_back(node.name);
+  }
+  for (const auto& child : node.children) {
+    openMenus(child, node.role == "menu bar" ? 1 : (depth > 0 ? depth + 1 : 0), out);
+  }
+}
+
+const std::filesystem::path& writerProfile(const HeadlessDesktop& desktop) {
+  static std::filesystem::path dir;
+  dir = desktop.dir() / "writer";
+  if (std::filesystem::exists(dir)) return dir;
+  std::filesystem::create_directories(dir / "user");
+  // No tip of the day: its modal dialog would take every press.
+  std::ofstream(dir / "user" / "registrymodifications.xcu")
+      << R"(<?xml version="1.0" encoding="UTF-8"?>
+<oor:items xmlns:oor="http://openoffice.org/2001/registry" xmlns:xs="http://www.w3.org/2001/XMLSchema">
+<item oor:path="/org.openoffice.Office.Common/Misc"><prop oor:name="ShowTipOfTheDay" oor:op="fuse"><value>false</value></prop></item>
+<item oor:path="/org.openoffice.Office.Common/Misc"><prop oor:name="FirstRun" oor:op="fuse"><value>false</value></prop></item>
+</oor:items>
+)";
+  return dir;
+}
+
+const std::filesystem::path& firefoxProfile(const HeadlessDesktop& desktop) {
+  static std::filesystem::path dir;
+  dir = desktop.dir() / "firefox";
+  if (std::filesystem::exists(dir)) return dir;
+  std::filesystem::create_directories(dir);
+  std::ofstream prefs(dir / "user.js");
+  for (const char* pref :
+       {R"("browser.shell.checkDefaultBrowser", false)",
+        R"("browser.startup.homepage_override.mstone", "ignore")", R"("browser.startup.page", 0)",
+        R"("startup.homepage_welcome_url", "")", R"("browser.aboutwelcome.enabled", false)",
+        R"("datareporting.policy.dataSubmissionEnabled", false)",
+        R"("toolkit.telemetry.reportingpolicy.firstRun", false)",
+        R"("app.normandy.enabled", false)", R"("browser.sessionstore.resume_from_crash", false)"}) {
+    prefs << "user_pref(" << pref << ");\n";
+  }
+  return dir;
+}
+
+class RealAppMenus : public DesktopSuite<>, public ::testing::WithParamInterface<RealAppCase> {
+ protected:
+  static void SetUpTestSuite() {
+    DesktopSuite::SetUpTestSuite();
+    helper = startHelper(*desktop);
+  }
+  static void TearDownTestSuite() {
+    expectCleanStop(*helper);
+    helper.reset();
+    DesktopSuite::TearDownTestSuite();
+  }
+
+  // The application started afresh, once its menu bar is on the accessibility bus.
+  static std::pair<std::unique_ptr<ChildProcess>, std::string> start(const std::string& app) {
+    auto env = desktop->env();
+    std::vector<std::string> argv;
+    std::string name;
+    if (app == "firefox") {
+      env["GNOME_ACCESSIBILITY"] = "1";
+      argv = {"firefox-esr", "--no-remote", "--profile", firefoxProfile(*desktop).string(),
+              "about:blank"};
+      name = "Firefox";
+    } else {
+      env["SAL_USE_VCLPLUGIN"] = "gtk3";
+      // soffice.bin itself, so that ending the child ends LibreOffice.
+      argv = {"/usr/lib/libreoffice/program/soffice.bin", "--writer", "--norestore",
+              "-env:UserInstallation=file://" + writerProfile(*desktop).string()};
+      name = "soffice";
+    }
+    auto child = std::make_unique<ChildProcess>(argv, env);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(90);
+    while (std::chrono::steady_clock::now() < deadline) {
+      auto tree = accessibleApplication(desktop->env(), name, std::chrono::seconds(5));
+      if (tree && tree->find("menu bar") && tree->find("frame") &&
+          tree->find("frame")->hasState("active")) {
+        break;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    return {std::move(child), name};
+  }
+
+  static inline std::unique_ptr<ChildProcess> helper;
+};
+
+TEST_P(RealAppMenus, FirstRequestPressesTheItemAndClosesWhatItOpened) {
+  const auto& param = GetParam();
+  auto [app, name] = start(param.app);
+  auto before = accessibleApplication(desktop->env(), name);
+  ASSERT_TRUE(before && before->find("menu bar")) << app->transcript();
+  ASSERT_FALSE(param.done(*before)) << param.effect << " before the request";
+  const bool barShowing = before->find("menu bar")->hasState("showing");
+
+  const auto from = helper->lines().size();
+  const auto started = std::chrono::steady_clock::now();
+  emitRequest(desktop->env(), menuCommand(param.path));
+  std::optional<AccessibleNode> after;
+  while (std::chrono::steady_clock::now() - started < std::chrono::seconds(15)) {
+    after = accessibleApplication(desktop->env(), name);
+    if (after && param.done(*after)) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  ASSERT_TRUE(after && param.done(*after)) << param.effect << "\n" << helper->transcript();
+  std::cout
+      << param.path << ": effect after "
+      << std::chrono::duration_cast<Duration>(std::chrono::steady_clock::now() - started).count()
+      << " ms\n";
+  emitRequest(desktop->env(), marker("done"));
+  ASSERT_TRUE(helper->waitForLine(markerLine("done"), from)) << helper->transcript();
+  after = accessibleApplication(desktop->env(), name);
+  ASSERT_TRUE(after);
+  std::vector<std::string> open;
+  openMenus(*after, 0, open);
+  EXPECT_THAT(open, ::testing::IsEmpty());
+  EXPECT_EQ(after->find("menu bar")->hasState("showing"), barShowing);
+  EXPECT_EQ(countSince(*helper, from, "Failed to find"), 0u) << helper->transcript();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    FirstRequest, RealAppMenus,
+    ::testing::Values(
+        RealAppCase{"firefox", "File -> New Window", "a second window",
+                    [](const AccessibleNode& a) { return count(a, "frame") == 2; }},
+        RealAppCase{"firefox", "View -> Toolbars -> Customize Toolbar…", "the customize tab",
+                    [](const AccessibleNode& a) {
+                      return a.find("page tab", "Customize Firefox") != nullptr;
+                    }},
+        RealAppCase{"writer", "View -> Status Bar", "the status bar hidden",
+                    [](const AccessibleNode& a) { return !showing(a, "status bar", ""); }},
+        RealAppCase{"writer", "View -> Toolbars -> Find", "the Find toolbar hidden",
+                    [](const AccessibleNode& a) { return !showing(a, "tool bar", "Find"); }}));
+
+}  // namespace
+}  // namespace zorv::e2e
