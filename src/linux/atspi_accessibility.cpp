@@ -654,10 +654,14 @@ port::StatusCode AtspiAccessibility::performAction(const port::ElementRef& eleme
   auto s = states(e->ref(), timeout);
   if (!s.ok()) return s.code;
   if (!has(s.value, ATSPI_STATE_SENSITIVE)) return kCannotComplete;
+  // Some items take effect only while their menus are open.
   MenuOpening opening(bus_);
-  if (opening.needsOpenMenus(e->ref(), timeout)) opening.openMenusAbove(e->ref(), timeout);
-  auto reply = bus_.call(e->ref(), "org.a11y.atspi.Action", "DoAction", g_variant_new("(i)", 0),
-                         G_VARIANT_TYPE("(b)"), timeout, kActionUnsupported);
+  std::optional<AtspiRef> opened;
+  if (opening.needsOpenMenus(e->ref(), timeout)) opened = opening.openMenusAbove(e->ref(), timeout);
+  auto reply =
+      bus_.call(opened.value_or(e->ref()), "org.a11y.atspi.Action", "DoAction",
+                g_variant_new("(i)", 0), G_VARIANT_TYPE("(b)"), timeout, kActionUnsupported);
+  opening.closeAfterPress(timeout);
   if (!reply.ok()) return reply.code;
   gboolean done = FALSE;
   g_variant_get(reply.value.get(), "(b)", &done);

@@ -118,6 +118,11 @@ class RealAppMenus : public DesktopSuite<>, public ::testing::WithParamInterface
     auto child = std::make_unique<ChildProcess>(argv, env);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(90);
     while (std::chrono::steady_clock::now() < deadline) {
+      // LibreOffice ends with 81 after it has set up a new profile: started again
+      // it runs.
+      if (!child->running() && child->wait()->code == 81) {
+        child = std::make_unique<ChildProcess>(argv, env);
+      }
       auto tree = accessibleApplication(desktop->env(), name, std::chrono::seconds(5));
       if (tree && tree->find("menu bar") && tree->find("frame") &&
           tree->find("frame")->hasState("active")) {
@@ -142,19 +147,20 @@ TEST_P(RealAppMenus, FirstRequestPressesTheItemAndClosesWhatItOpened) {
   const auto from = helper->lines().size();
   const auto started = std::chrono::steady_clock::now();
   emitRequest(desktop->env(), menuCommand(param.path));
+  emitRequest(desktop->env(), marker("done"));
+  ASSERT_TRUE(helper->waitForLine(markerLine("done"), from, std::chrono::seconds(30)))
+      << helper->transcript();
+  std::cout
+      << param.path << ": the request took "
+      << std::chrono::duration_cast<Duration>(std::chrono::steady_clock::now() - started).count()
+      << " ms\n";
   std::optional<AccessibleNode> after;
-  while (std::chrono::steady_clock::now() - started < std::chrono::seconds(15)) {
+  while (std::chrono::steady_clock::now() - started < std::chrono::seconds(20)) {
     after = accessibleApplication(desktop->env(), name);
     if (after && param.done(*after)) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
   ASSERT_TRUE(after && param.done(*after)) << param.effect << "\n" << helper->transcript();
-  std::cout
-      << param.path << ": effect after "
-      << std::chrono::duration_cast<Duration>(std::chrono::steady_clock::now() - started).count()
-      << " ms\n";
-  emitRequest(desktop->env(), marker("done"));
-  ASSERT_TRUE(helper->waitForLine(markerLine("done"), from)) << helper->transcript();
   after = accessibleApplication(desktop->env(), name);
   ASSERT_TRUE(after);
   std::vector<std::string> open;
@@ -175,8 +181,8 @@ INSTANTIATE_TEST_SUITE_P(
                     }},
         RealAppCase{"writer", "View -> Status Bar", "the status bar hidden",
                     [](const AccessibleNode& a) { return !showing(a, "status bar", ""); }},
-        RealAppCase{"writer", "View -> Toolbars -> Find", "the Find toolbar hidden",
-                    [](const AccessibleNode& a) { return !showing(a, "tool bar", "Find"); }}));
+        RealAppCase{"writer", "View -> Toolbars -> Drawing", "the Drawing toolbar shown",
+                    [](const AccessibleNode& a) { return showing(a, "tool bar", "Drawing"); }}));
 
 }  // namespace
 }  // namespace zorv::e2e

@@ -68,6 +68,12 @@ std::vector<AtspiRef> MenuOpening::children(const AtspiRef& ref, int timeoutMs) 
   return list;
 }
 
+std::string MenuOpening::name(const AtspiRef& ref, int timeoutMs) {
+  auto reply = bus_.property(ref, kAccessible, "Name", timeoutMs);
+  if (!reply.ok() || !g_variant_is_of_type(reply.value.get(), G_VARIANT_TYPE_STRING)) return {};
+  return g_variant_get_string(reply.value.get(), nullptr);
+}
+
 std::optional<AtspiRef> MenuOpening::parentOf(const AtspiRef& ref, int timeoutMs) {
   auto reply = bus_.property(ref, kAccessible, "Parent", timeoutMs);
   if (!reply.ok() || !g_variant_is_of_type(reply.value.get(), G_VARIANT_TYPE("(so)"))) {
@@ -109,12 +115,16 @@ MenuOpening::Chain MenuOpening::chainTo(const AtspiRef& menu, int timeoutMs) {
   return {};
 }
 
-// Presses a closed menu and waits until it is open with its items in place.
+// Presses a closed menu and waits until it is open with its items shown.
 bool MenuOpening::open(const AtspiRef& menu, int timeoutMs) {
   if (!doAction(menu, timeoutMs)) return false;
   const gint64 end = g_get_monotonic_time() + kOpenWaitUs;
   do {
-    if (isOpen(states(menu, timeoutMs)) && !children(menu, timeoutMs).empty()) return true;
+    if (isOpen(states(menu, timeoutMs))) {
+      // Shown: its first item is on screen.
+      auto items = children(menu, timeoutMs);
+      if (!items.empty() && has(states(items.front(), timeoutMs), ATSPI_STATE_SHOWING)) return true;
+    }
     g_usleep(kPollUs);
   } while (g_get_monotonic_time() < end);
   return false;
@@ -155,30 +165,44 @@ std::vector<AtspiRef> MenuOpening::itemsByOpening(const AtspiRef& menu, int time
 }
 
 bool MenuOpening::needsOpenMenus(const AtspiRef& item, int timeoutMs) {
-  auto name = bus_.property({item.bus, kRootPath, item.connection}, kAccessible, "Name", timeoutMs);
-  if (!name.ok() || !g_variant_is_of_type(name.value.get(), G_VARIANT_TYPE_STRING) ||
-      std::string(g_variant_get_string(name.value.get(), nullptr)) != "soffice") {
-    return false;
-  }
+  if (name({item.bus, kRootPath, item.connection}, timeoutMs) != "soffice") return false;
   auto parent = parentOf(item, timeoutMs);
-  if (!parent) return false;
-  return chainTo(*parent, timeoutMs).menus.size() >= 2;
+  return parent && chainTo(*parent, timeoutMs).menus.size() >= 2;
 }
 
-bool MenuOpening::openMenusAbove(const AtspiRef& item, int timeoutMs) {
+std::optional<AtspiRef> MenuOpening::openMenusAbove(const AtspiRef& item, int timeoutMs) {
   auto parent = parentOf(item, timeoutMs);
-  if (!parent) return false;
-  const auto chain = chainTo(*parent, timeoutMs);
-  std::vector<AtspiRef> opened;
-  for (const auto& step : chain.menus) {
+  if (!parent) return std::nullopt;
+  auto before = children(*parent, timeoutMs);
+  const auto place = std::find(before.begin(), before.end(), item) - before.begin();
+  const auto title = name(item, timeoutMs);
+  for (const auto& step : chainTo(*parent, timeoutMs).menus) {
     if (isOpen(states(step, timeoutMs))) continue;
     if (!open(step, timeoutMs)) {
-      close(opened, timeoutMs);
-      return false;
+      close(opened_, timeoutMs);
+      opened_.clear();
+      return std::nullopt;
     }
-    opened.push_back(step);
+    opened_.push_back(step);
   }
-  return !chain.menus.empty();
+  auto now = children(*parent, timeoutMs);
+  if (std::size_t(place) < now.size() && name(now[std::size_t(place)], timeoutMs) == title) {
+    return now[std::size_t(place)];
+  }
+  for (const auto& candidate : now) {
+    if (name(candidate, timeoutMs) == title) return candidate;
+  }
+  return item;
+}
+
+void MenuOpening::closeAfterPress(int timeoutMs) {
+  if (opened_.empty()) return;
+  const gint64 end = g_get_monotonic_time() + kCloseWaitUs;
+  while (isOpen(states(opened_.front(), timeoutMs)) && g_get_monotonic_time() < end) {
+    g_usleep(kPollUs);
+  }
+  close(opened_, timeoutMs);
+  opened_.clear();
 }
 
 }  // namespace zorv::linux_desktop

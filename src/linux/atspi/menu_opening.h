@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "linux/atspi/atspi_bus.h"
@@ -29,10 +30,15 @@ class MenuOpening {
   // item two menus or more below the menu bar of LibreOffice.
   bool needsOpenMenus(const AtspiRef& item, int timeoutMs);
 
-  // Opens the menus above `item` from the menu bar down; the press that follows
-  // closes them as a click on an item does. False (and what was opened closed
-  // again) when a menu did not open.
-  bool openMenusAbove(const AtspiRef& item, int timeoutMs);
+  // Opens the menus above `item` from the menu bar down and returns the item to
+  // press: LibreOffice builds the items of such a menu anew as it opens, so it is
+  // the open menu's item of the same name (at the same place when several share
+  // it). Nullopt (and what was opened closed again) when a menu did not open.
+  std::optional<AtspiRef> openMenusAbove(const AtspiRef& item, int timeoutMs);
+
+  // After the press: the press closes the menus as a click on an item does; the
+  // menus opened above are closed when they are still open after a moment.
+  void closeAfterPress(int timeoutMs);
 
  private:
   // The menus from the one below the menu bar down to `menu` included, and the
@@ -48,10 +54,12 @@ class MenuOpening {
   std::uint32_t role(const AtspiRef& ref, int timeoutMs);
   std::uint64_t states(const AtspiRef& ref, int timeoutMs);
   std::vector<AtspiRef> children(const AtspiRef& ref, int timeoutMs);
+  std::string name(const AtspiRef& ref, int timeoutMs);
   std::optional<AtspiRef> parentOf(const AtspiRef& ref, int timeoutMs);
   bool doAction(const AtspiRef& ref, int timeoutMs);
 
   AtspiBus& bus_;
+  std::vector<AtspiRef> opened_;  // by openMenusAbove
 };
 
 }  // namespace zorv::linux_desktop
