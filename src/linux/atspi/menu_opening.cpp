@@ -130,14 +130,19 @@ bool MenuOpening::open(const AtspiRef& menu, int timeoutMs) {
   return false;
 }
 
-// A menu's own action closes it again when it is open; the innermost first.
+// A menu's own action closes it again, and the menus open below it with it;
+// one still open then (a toolkit that does not) is closed on its own, the
+// innermost first.
 void MenuOpening::close(const std::vector<AtspiRef>& opened, int timeoutMs) {
-  for (auto it = opened.rbegin(); it != opened.rend(); ++it) {
-    if (!isOpen(states(*it, timeoutMs))) continue;
-    doAction(*it, timeoutMs);
+  auto closeOne = [&](const AtspiRef& menu) {
+    if (!isOpen(states(menu, timeoutMs))) return;
+    doAction(menu, timeoutMs);
     const gint64 end = g_get_monotonic_time() + kCloseWaitUs;
-    while (isOpen(states(*it, timeoutMs)) && g_get_monotonic_time() < end) g_usleep(kPollUs);
-  }
+    while (isOpen(states(menu, timeoutMs)) && g_get_monotonic_time() < end) g_usleep(kPollUs);
+  };
+  if (opened.empty()) return;
+  closeOne(opened.front());
+  std::for_each(opened.rbegin(), opened.rend(), closeOne);
 }
 
 std::vector<AtspiRef> MenuOpening::itemsByOpening(const AtspiRef& menu, int timeoutMs) {
