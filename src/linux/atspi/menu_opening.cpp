@@ -146,10 +146,16 @@ void MenuOpening::close(const std::vector<AtspiRef>& opened, int timeoutMs) {
 }
 
 std::vector<AtspiRef> MenuOpening::itemsByOpening(const AtspiRef& menu, int timeoutMs) {
+  // Only a menu that says it has a popup is filled in on opening (Firefox's say
+  // so; GTK's do not, and an empty one stays closed). One open and still empty
+  // is empty.
+  const auto menuStates = states(menu, timeoutMs);
+  if (!has(menuStates, ATSPI_STATE_HAS_POPUP) && !has(menuStates, ATSPI_STATE_EXPANDABLE)) {
+    return {};
+  }
+  if (isOpen(menuStates)) return {};
   const auto chain = chainTo(menu, timeoutMs);
   if (chain.menus.empty()) return {};
-  // A menu open and still empty is empty.
-  if (isOpen(states(menu, timeoutMs))) return {};
   const bool barWasActive = has(states(chain.menus.front(), timeoutMs), ATSPI_STATE_FOCUSED);
   std::vector<AtspiRef> opened;
   std::vector<AtspiRef> items;
