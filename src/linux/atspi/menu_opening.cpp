@@ -169,8 +169,14 @@ std::vector<AtspiRef> MenuOpening::itemsByOpening(const AtspiRef& menu, int time
   if (!opened.empty() && !barWasActive &&
       has(states(chain.menus.front(), timeoutMs), ATSPI_STATE_FOCUSED)) {
     // Firefox's menu bar stays active with its menus closed; its own action
-    // gives the keyboard back.
+    // gives the keyboard back. Waited for, so that the next menu opened does
+    // not find the bar still active and leave it so.
     doAction(chain.bar, timeoutMs);
+    const gint64 end = g_get_monotonic_time() + kCloseWaitUs;
+    while (has(states(chain.menus.front(), timeoutMs), ATSPI_STATE_FOCUSED) &&
+           g_get_monotonic_time() < end) {
+      g_usleep(kPollUs);
+    }
   }
   return items;
 }
