@@ -19,11 +19,12 @@ class MenuOpening {
  public:
   explicit MenuOpening(AtspiBus& bus) : bus_(bus) {}
 
-  // The items of `menu`, which listed none: its menus from the menu bar down are
-  // opened, its items read once they appear, and the menus closed again in
-  // reverse order; when that left the menu bar active (Firefox shows a hidden
-  // menu bar then, and keeps the keyboard there) its own action gives it up, which
-  // hands the focus back to where it was. Empty when the menu stays empty.
+  // The items of `menu`, which listed none and says it has a popup: its menus
+  // from the menu bar down are opened, its items read once they are shown, and
+  // the outermost menu opened is closed again (with it those below); when that
+  // left the menu bar active (Firefox shows a hidden menu bar then, and keeps the
+  // keyboard there) its own action gives it up, which hands the focus back to
+  // where it was. Empty when the menu stays empty.
   std::vector<AtspiRef> itemsByOpening(const AtspiRef& menu, int timeoutMs);
 
   // Whether a press of `item` takes effect only while its menus are open: an
