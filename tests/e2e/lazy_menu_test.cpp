@@ -1,7 +1,5 @@
-// Menus that applications fill in only when they open: the FIRST request after
-// Firefox or LibreOffice Writer starts presses its item, and no menu is left
-// open afterwards. Each case starts its application afresh; the effect is read
-// from the application's accessibility tree, not through the helper.
+// Firefox and LibreOffice Writer fill menus in when they open: the first request
+// after the application starts presses its item, and leaves no menu open.
 
 #include <gmock/gmock.h>
 
