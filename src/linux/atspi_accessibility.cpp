@@ -8,6 +8,7 @@
 #include "linux/atspi/key_binding.h"
 #include "linux/atspi/menu_press.h"
 #include "linux/atspi/menu_structure.h"
+#include "linux/atspi/menu_opening.h"
 #include "linux/x11_windows.h"
 
 namespace zorv::linux_desktop {
@@ -281,19 +282,17 @@ port::AXResult<port::Rect> AtspiAccessibility::extents(const AtspiRef& ref, int 
   return {0, port::Rect{{double(x), double(y)}, {double(w), double(h)}}};
 }
 
+// One string per call: GetActions makes the application produce every name,
+// description and binding of its actions before it sends any, and Firefox hands
+// them all out in one buffer that each string overwrites (and may move), so the
+// reply can carry freed memory, which ends Firefox when it is not UTF-8.
 port::AXResult<std::string> AtspiAccessibility::keyBinding(const AtspiRef& ref, int timeout) {
-  auto reply = bus_.call(ref, "org.a11y.atspi.Action", "GetActions", nullptr,
-                         G_VARIANT_TYPE("(a(sss))"), timeout, kAttributeUnsupported);
+  auto reply = bus_.call(ref, "org.a11y.atspi.Action", "GetKeyBinding", g_variant_new("(i)", 0),
+                         G_VARIANT_TYPE("(s)"), timeout, kAttributeUnsupported);
   if (!reply.ok()) return {reply.code, {}};
-  GVariantIter* iter = nullptr;
-  g_variant_get(reply.value.get(), "(a(sss))", &iter);
-  const gchar* action = nullptr;
-  const gchar* description = nullptr;
   const gchar* binding = nullptr;
-  std::string first;
-  if (g_variant_iter_next(iter, "(&s&s&s)", &action, &description, &binding)) first = binding;
-  g_variant_iter_free(iter);
-  return {0, first};
+  g_variant_get(reply.value.get(), "(&s)", &binding);
+  return {0, binding};
 }
 
 port::AXResult<std::vector<AtspiRef>> AtspiAccessibility::windows(const AtspiRef& app,
@@ -400,6 +399,8 @@ port::AXResult<port::Value> AtspiAccessibility::submenuAttribute(const AtspiRef&
   if (attribute == "AXChildren") {
     auto kids = children(ref, timeout);
     if (!kids.ok()) return failed(kids);
+    // Some applications fill a menu in only when it opens.
+    if (kids.value.empty()) kids.value = MenuOpening(bus_).itemsByOpening(ref, timeout);
     std::vector<port::ElementRef> elements;
     for (const auto& kid : kids.value) elements.push_back(AtspiElement::object(kid));
     return {0, elementArray(elements)};
@@ -657,7 +658,13 @@ port::StatusCode AtspiAccessibility::performAction(const port::ElementRef& eleme
   auto s = states(e->ref(), timeout);
   if (!s.ok()) return s.code;
   if (!has(s.value, ATSPI_STATE_SENSITIVE)) return kCannotComplete;
-  return pressObject(bus_, e->ref(), timeout);
+  // Some items take effect only while their menus are open.
+  MenuOpening opening(bus_);
+  std::optional<AtspiRef> opened;
+  if (opening.needsOpenMenus(e->ref(), timeout)) opened = opening.openMenusAbove(e->ref(), timeout);
+  const auto code = pressObject(bus_, opened.value_or(e->ref()), timeout);
+  opening.closeAfterPress(timeout);
+  return code;
 }
 
 port::AXResult<port::Pid> AtspiAccessibility::getPid(const port::ElementRef& element) {

@@ -14,11 +14,11 @@ bool isItemRole(std::uint32_t role) {
          role == ATSPI_ROLE_RADIO_MENU_ITEM || role == ATSPI_ROLE_TEAROFF_MENU_ITEM;
 }
 
-// Objects below which no menu bar of the window is: menus, and content.
+// Objects below which no menu bar of the window is: menus, and content. Not
+// tool bars: Firefox keeps its menu bar in one.
 bool endsSearch(std::uint32_t role) {
   switch (role) {
     case ATSPI_ROLE_MENU_BAR:
-    case ATSPI_ROLE_TOOL_BAR:
     case ATSPI_ROLE_STATUS_BAR:
     case ATSPI_ROLE_TEXT:
     case ATSPI_ROLE_PARAGRAPH:
