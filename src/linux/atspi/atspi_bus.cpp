@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <string_view>
+
 namespace zorv::linux_desktop {
 namespace {
 
@@ -51,6 +53,52 @@ bool timedOut(const GError* error) {
          g_error_matches(error, G_DBUS_ERROR, G_DBUS_ERROR_TIMED_OUT);
 }
 
+// Whether a method only reads: AT-SPI's readers are all named Get...
+bool reads(const char* method) {
+  return std::string_view(method).starts_with("Get");
+}
+
+void consume(GVariant* parameters) {
+  if (parameters) g_variant_unref(g_variant_ref_sink(parameters));
+}
+
+// A peer-to-peer connection to `address`, or null when it is not made within
+// `timeoutMs` (an application that stopped right after giving its address).
+GDBusConnection* connectWithin(const char* address, int timeoutMs) {
+  struct Attempt {
+    GDBusConnection* connection = nullptr;
+    bool done = false;
+  } attempt;
+  GMainContext* context = g_main_context_new();
+  g_main_context_push_thread_default(context);
+  GCancellable* cancellable = g_cancellable_new();
+  g_dbus_connection_new_for_address(
+      address, G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT, nullptr, cancellable,
+      [](GObject*, GAsyncResult* result, gpointer data) {
+        auto* a = static_cast<Attempt*>(data);
+        a->connection = g_dbus_connection_new_for_address_finish(result, nullptr);
+        a->done = true;
+      },
+      &attempt);
+  GSource* timer = g_timeout_source_new(guint(timeoutMs));
+  g_source_set_callback(
+      timer,
+      [](gpointer c) {
+        g_cancellable_cancel(G_CANCELLABLE(c));
+        return G_SOURCE_REMOVE;
+      },
+      cancellable, nullptr);
+  g_source_attach(timer, context);
+  while (!attempt.done) g_main_context_iteration(context, TRUE);
+  g_source_destroy(timer);
+  g_source_unref(timer);
+  g_object_unref(cancellable);
+  g_main_context_pop_thread_default(context);
+  g_main_context_unref(context);
+  if (attempt.connection) g_dbus_connection_set_exit_on_close(attempt.connection, FALSE);
+  return attempt.connection;
+}
+
 }  // namespace
 
 AtspiBus::AtspiBus(GDBusConnection* sessionBus)
@@ -58,6 +106,7 @@ AtspiBus::AtspiBus(GDBusConnection* sessionBus)
 
 AtspiBus::~AtspiBus() {
   if (forgetSource_) g_source_remove(forgetSource_);
+  forgetDirect();
   if (bus_) g_object_unref(bus_);
   if (sessionBus_) g_object_unref(sessionBus_);
 }
@@ -70,6 +119,8 @@ bool AtspiBus::connect() {
     pids_.clear();
     registeredEvents_.clear();
     unresponsive_.clear();
+    forgetDirect();
+    ++changes_;
   }
   if (!sessionBus_) return false;
   GVariant* reply = g_dbus_connection_call_sync(
@@ -93,41 +144,149 @@ bool AtspiBus::connect() {
   return bus_ != nullptr;
 }
 
-AtspiReply AtspiBus::call(const AtspiRef& ref, const char* interface, const char* method,
-                          GVariant* parameters, const GVariantType* replyType, int timeoutMs,
-                          port::StatusCode unsupported) {
-  if (!connect()) {
-    if (parameters) g_variant_unref(g_variant_ref_sink(parameters));
-    return {kAPIDisabled, nullptr};
-  }
+std::optional<port::StatusCode> AtspiBus::refused(const AtspiRef& ref, int timeoutMs) {
+  if (!connect()) return kAPIDisabled;
   if (ref.bus.empty() || (ref.connection != 0 && ref.connection != connections_)) {
-    if (parameters) g_variant_unref(g_variant_ref_sink(parameters));
-    return {kInvalidUIElement, nullptr};
+    return kInvalidUIElement;
   }
   // The helper's own alerts are on the bus too. Its toolkit answers on the main
   // thread, which is the one waiting here: a call to itself would only time out.
   if (ref.bus.starts_with(':') && pidOf(ref.bus, timeoutMs) == static_cast<port::Pid>(getpid())) {
-    if (parameters) g_variant_unref(g_variant_ref_sink(parameters));
+    return kCannotComplete;
+  }
+  if (unresponsive_.contains(ref.bus)) return kCannotComplete;
+  return std::nullopt;
+}
+
+GDBusConnection* AtspiBus::route(const std::string& bus, int timeoutMs, bool& direct) {
+  direct = false;
+  if (!bus.starts_with(':')) return bus_;
+  if (auto it = direct_.find(bus); it != direct_.end()) {
+    if (it->second && g_dbus_connection_is_closed(it->second)) {
+      // The application has quit: the bus says so for every further call.
+      g_object_unref(it->second);
+      it->second = nullptr;
+    }
+    direct = it->second != nullptr;
+    return direct ? it->second : bus_;
+  }
+  // A message through the bus costs the bus daemon's work twice; the
+  // application's own socket (AT-SPI offers it to every client) saves that.
+  GError* error = nullptr;
+  GVariant* reply = g_dbus_connection_call_sync(
+      bus_, bus.c_str(), kRootPath, "org.a11y.atspi.Application", "GetApplicationBusAddress",
+      nullptr, G_VARIANT_TYPE("(s)"), G_DBUS_CALL_FLAGS_NONE, timeoutMs, nullptr, &error);
+  if (!reply) {
+    const bool late = timedOut(error);
+    g_error_free(error);
+    if (late) {
+      markUnresponsive(bus);
+      return nullptr;
+    }
+    direct_[bus] = nullptr;
+    return bus_;
+  }
+  const gchar* address = nullptr;
+  g_variant_get(reply, "(&s)", &address);
+  GDBusConnection* connection = *address ? connectWithin(address, timeoutMs) : nullptr;
+  g_variant_unref(reply);
+  direct_[bus] = connection;
+  direct = connection != nullptr;
+  return direct ? connection : bus_;
+}
+
+void AtspiBus::forgetDirect() {
+  for (auto& [name, connection] : direct_) {
+    if (connection) g_object_unref(connection);
+  }
+  direct_.clear();
+}
+
+AtspiReply AtspiBus::failed(GError* error, const std::string& bus, bool direct,
+                            port::StatusCode unsupported) {
+  auto code = codeFor(error, unsupported);
+  if (timedOut(error)) markUnresponsive(bus);
+  // The application's own connection closes when it quits, also in the middle
+  // of a call; the calls after that go through the bus, which knows it is gone.
+  if (direct && g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CLOSED)) code = kCannotComplete;
+  g_error_free(error);
+  return {code, nullptr};
+}
+
+AtspiReply AtspiBus::call(const AtspiRef& ref, const char* interface, const char* method,
+                          GVariant* parameters, const GVariantType* replyType, int timeoutMs,
+                          port::StatusCode unsupported) {
+  if (auto code = refused(ref, timeoutMs)) {
+    consume(parameters);
+    return {*code, nullptr};
+  }
+  bool direct = false;
+  GDBusConnection* connection = route(ref.bus, timeoutMs, direct);
+  if (!connection) {
+    consume(parameters);
     return {kCannotComplete, nullptr};
   }
-  if (unresponsive_.contains(ref.bus)) {
-    if (parameters) g_variant_unref(g_variant_ref_sink(parameters));
-    return {kCannotComplete, nullptr};
-  }
+  if (!reads(method)) ++changes_;
   GError* error = nullptr;
   // Auto-start on: a registry that has died is activated again by the bus, as
   // for any AT-SPI client, and finds the applications still on the bus. An
   // application is called by its unique name, which no bus ever activates.
-  GVariant* reply = g_dbus_connection_call_sync(bus_, ref.bus.c_str(), ref.path.c_str(), interface,
-                                                method, parameters, replyType,
-                                                G_DBUS_CALL_FLAGS_NONE, timeoutMs, nullptr, &error);
-  if (!reply) {
-    const auto code = codeFor(error, unsupported);
-    if (timedOut(error)) markUnresponsive(ref.bus);
-    g_error_free(error);
-    return {code, nullptr};
-  }
+  GVariant* reply = g_dbus_connection_call_sync(
+      connection, direct ? nullptr : ref.bus.c_str(), ref.path.c_str(), interface, method,
+      parameters, replyType, G_DBUS_CALL_FLAGS_NONE, timeoutMs, nullptr, &error);
+  if (!reply) return failed(error, ref.bus, direct, unsupported);
   return {0, VariantPtr(reply)};
+}
+
+std::vector<AtspiReply> AtspiBus::callMany(std::vector<AtspiCall> calls, int timeoutMs) {
+  struct Slot {
+    std::size_t* waiting = nullptr;
+    bool direct = false;
+    GVariant* reply = nullptr;
+    GError* error = nullptr;
+  };
+  std::vector<AtspiReply> replies(calls.size());
+  std::vector<Slot> slots(calls.size());
+  std::size_t waiting = 0;
+  // The replies are dispatched in the context that was the thread's default
+  // when each call was made: this one, which nothing else uses.
+  GMainContext* context = g_main_context_new();
+  g_main_context_push_thread_default(context);
+  for (std::size_t i = 0; i < calls.size(); ++i) {
+    auto& c = calls[i];
+    auto code = refused(c.ref, timeoutMs);
+    GDBusConnection* connection = code ? nullptr : route(c.ref.bus, timeoutMs, slots[i].direct);
+    if (!code && !connection) code = kCannotComplete;
+    if (code) {
+      consume(c.parameters);
+      replies[i].code = *code;
+      continue;
+    }
+    if (!reads(c.method)) ++changes_;
+    slots[i].waiting = &waiting;
+    ++waiting;
+    g_dbus_connection_call(
+        connection, slots[i].direct ? nullptr : c.ref.bus.c_str(), c.ref.path.c_str(), c.interface,
+        c.method, c.parameters, c.replyType, G_DBUS_CALL_FLAGS_NONE, timeoutMs, nullptr,
+        [](GObject* source, GAsyncResult* result, gpointer data) {
+          auto* slot = static_cast<Slot*>(data);
+          slot->reply =
+              g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &slot->error);
+          --*slot->waiting;
+        },
+        &slots[i]);
+  }
+  while (waiting > 0) g_main_context_iteration(context, TRUE);
+  g_main_context_pop_thread_default(context);
+  g_main_context_unref(context);
+  for (std::size_t i = 0; i < calls.size(); ++i) {
+    if (slots[i].reply) {
+      replies[i] = {0, VariantPtr(slots[i].reply)};
+    } else if (slots[i].error) {
+      replies[i] = failed(slots[i].error, calls[i].ref.bus, slots[i].direct, calls[i].unsupported);
+    }
+  }
+  return replies;
 }
 
 void AtspiBus::markUnresponsive(const std::string& bus) {
