@@ -73,12 +73,14 @@ int main(int argc, char** argv) {
   ChildProcess helper({ZORV_BENCH_HELPER}, desktop.env());
   if (!zorv::bench::waitUntilListening(helper, desktop.env())) return 1;
 
-  // The request, then a no-op behind it; false when it went unanswered.
+  // The request, then a no-op behind it, on one open connection; false when it
+  // went unanswered.
+  RequestSender sender(desktop.env());
   auto timed = [&](const std::string& title, double* millis) {
     const auto from = helper.lines().size();
     const auto start = Clock::now();
-    emitRequest(desktop.env(), menuCommand(title));
-    emitRequest(desktop.env(), kNoOpRequest);
+    sender.send(menuCommand(title));
+    sender.send(kNoOpRequest);
     // The title line starts the menu request; the next "in helper" is the no-op's.
     if (!helper.waitForLine(title, from, kDefaultTimeout)) return false;
     const auto lines = helper.lines();
