@@ -176,11 +176,14 @@ void AtspiSnapshot::prefetch(const AtspiRef& parent, const AtspiReply& children,
   fetch(std::move(wanted), timeoutMs);
   if (!menu) return;
   // The menu readers ask every item of a menu for its name (above), and every
-  // entry with a submenu for its size, its state and its items too.
+  // entry with a submenu for its items, and for its size and state too unless
+  // it sits in the menu bar (menu bar items are kept whatever their state).
   wanted.clear();
   for (const auto& kid : kids) {
     if (knownRole(kid) != ATSPI_ROLE_MENU) continue;
-    for (auto what : {Read::states, Read::extents, Read::children}) wanted.emplace_back(kid, what);
+    wanted.emplace_back(kid, Read::children);
+    if (parentRole != ATSPI_ROLE_MENU) continue;
+    for (auto what : {Read::states, Read::extents}) wanted.emplace_back(kid, what);
   }
   fetch(std::move(wanted), timeoutMs);
 }

@@ -5,7 +5,8 @@
 // A menu is read item by item, and every attribute of every item is a D-Bus
 // call. Asked for the children of a menu bar or a menu, the snapshot sends at
 // once the calls for every child's name, and for every child with a submenu
-// its states, extents and children (children of anything else: their roles),
+// its children, and in a menu also its states and extents (children of
+// anything else: their roles),
 // and keeps the replies: reading a menu costs one wait instead of several per
 // item. The roles of all menus and items inside a menu come from a handful of
 // Collection.GetMatches calls, one per role, for all its levels. The replies are those the
