@@ -13,6 +13,7 @@ class MenuSearch::Node {
   port::ElementRef element;  // null for the root
   int depth = 0;             // 0 root, 1 menu bar item, 2 and more menu items
   std::optional<bool> kept;  // whether the whole-tree reading would keep it
+  std::optional<std::vector<port::ElementRef>> submenus;
   std::optional<std::vector<std::unique_ptr<Node>>> items;
 };
 
@@ -59,11 +60,7 @@ std::vector<std::unique_ptr<MenuSearch::Node>>& MenuSearch::items(Node& node) {
     }
     return items;
   }
-  if (node.depth > MenuReader::kMaxDepth) return items;
-  // The children of a menu entry are its submenus; their children are the items.
-  auto submenus = readElements(platform_, node.element, "AXChildren");
-  if (!submenus) return items;
-  for (const auto& submenu : *submenus) {
+  for (const auto& submenu : submenus(node)) {
     auto entries = readElements(platform_, submenu, "AXChildren");
     if (!entries) continue;
     for (const auto& entry : *entries) {
@@ -77,6 +74,18 @@ std::vector<std::unique_ptr<MenuSearch::Node>>& MenuSearch::items(Node& node) {
     }
   }
   return items;
+}
+
+// The children of a menu entry are its submenus; their children are the items.
+// Menus deeper than the whole-tree reading goes have none.
+const std::vector<port::ElementRef>& MenuSearch::submenus(Node& node) {
+  if (!node.submenus) {
+    node.submenus.emplace();
+    if (node.depth <= MenuReader::kMaxDepth) {
+      if (auto read = readElements(platform_, node.element, "AXChildren")) node.submenus = *read;
+    }
+  }
+  return *node.submenus;
 }
 
 // A menu item is in the tree when it has a size and is enabled; one that is not
@@ -95,7 +104,9 @@ MenuSearch::Node* MenuSearch::findFirst(Node& from, const std::string& name) {
     if (support::canonicallyEqual(item->name, name) && kept(*item)) return item.get();
   }
   for (auto& item : candidates) {
-    if (!kept(*item)) continue;
+    // Nothing can be found below an item without a submenu, kept or not: its
+    // size and state are read only when a search goes below it.
+    if (submenus(*item).empty() || !kept(*item)) continue;
     if (auto* found = findFirst(*item, name)) return found;
   }
   return nullptr;

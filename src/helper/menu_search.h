@@ -35,6 +35,7 @@ class MenuSearch {
  private:
   explicit MenuSearch(port::Platform& platform);
   std::vector<std::unique_ptr<Node>>& items(Node& node);
+  const std::vector<port::ElementRef>& submenus(Node& node);
   bool kept(Node& node);
 
   port::Platform& platform_;

@@ -123,7 +123,8 @@ port::Array elementArray(const std::vector<port::ElementRef>& elements) {
 AtspiAccessibility::AtspiAccessibility(GDBusConnection* sessionBus, X11Display* display)
     : sessionBus_(sessionBus ? G_DBUS_CONNECTION(g_object_ref(sessionBus)) : nullptr),
       display_(display),
-      bus_(sessionBus) {}
+      bus_(sessionBus),
+      snapshot_(bus_) {}
 
 AtspiAccessibility::~AtspiAccessibility() {
   if (sessionBus_) g_object_unref(sessionBus_);
@@ -212,8 +213,7 @@ port::ElementRef AtspiAccessibility::elementFor(const AtspiRef& ref, int timeout
 }
 
 port::AXResult<std::uint32_t> AtspiAccessibility::role(const AtspiRef& ref, int timeout) {
-  auto reply = bus_.call(ref, kAccessible, "GetRole", nullptr, G_VARIANT_TYPE("(u)"), timeout,
-                         kAttributeUnsupported);
+  auto reply = snapshot_.read(ref, AtspiSnapshot::Read::role, timeout);
   if (!reply.ok()) return {reply.code, 0};
   std::uint32_t value = 0;
   g_variant_get(reply.value.get(), "(u)", &value);
@@ -221,8 +221,7 @@ port::AXResult<std::uint32_t> AtspiAccessibility::role(const AtspiRef& ref, int 
 }
 
 port::AXResult<std::uint64_t> AtspiAccessibility::states(const AtspiRef& ref, int timeout) {
-  auto reply = bus_.call(ref, kAccessible, "GetState", nullptr, G_VARIANT_TYPE("(au)"), timeout,
-                         kAttributeUnsupported);
+  auto reply = snapshot_.read(ref, AtspiSnapshot::Read::states, timeout);
   if (!reply.ok()) return {reply.code, 0};
   GVariantIter* iter = nullptr;
   g_variant_get(reply.value.get(), "(au)", &iter);
@@ -238,7 +237,7 @@ port::AXResult<std::uint64_t> AtspiAccessibility::states(const AtspiRef& ref, in
 }
 
 port::AXResult<std::string> AtspiAccessibility::name(const AtspiRef& ref, int timeout) {
-  auto reply = bus_.property(ref, kAccessible, "Name", timeout);
+  auto reply = snapshot_.read(ref, AtspiSnapshot::Read::name, timeout);
   if (!reply.ok()) return {reply.code, {}};
   if (!g_variant_is_of_type(reply.value.get(), G_VARIANT_TYPE_STRING)) return {kNoValue, {}};
   return {0, g_variant_get_string(reply.value.get(), nullptr)};
@@ -246,8 +245,7 @@ port::AXResult<std::string> AtspiAccessibility::name(const AtspiRef& ref, int ti
 
 port::AXResult<std::vector<AtspiRef>> AtspiAccessibility::children(const AtspiRef& ref,
                                                                    int timeout) {
-  auto reply = bus_.call(ref, kAccessible, "GetChildren", nullptr, G_VARIANT_TYPE("(a(so))"),
-                         timeout, kAttributeUnsupported);
+  auto reply = snapshot_.read(ref, AtspiSnapshot::Read::children, timeout);
   if (!reply.ok()) return {reply.code, {}};
   std::vector<AtspiRef> list;
   GVariantIter* iter = nullptr;
@@ -273,9 +271,7 @@ port::AXResult<AtspiRef> AtspiAccessibility::parent(const AtspiRef& ref, int tim
 }
 
 port::AXResult<port::Rect> AtspiAccessibility::extents(const AtspiRef& ref, int timeout) {
-  auto reply = bus_.call(ref, "org.a11y.atspi.Component", "GetExtents",
-                         g_variant_new("(u)", ATSPI_COORD_TYPE_SCREEN), G_VARIANT_TYPE("((iiii))"),
-                         timeout, kAttributeUnsupported);
+  auto reply = snapshot_.read(ref, AtspiSnapshot::Read::extents, timeout);
   if (!reply.ok()) return {reply.code, {}};
   gint32 x = 0, y = 0, w = 0, h = 0;
   g_variant_get(reply.value.get(), "((iiii))", &x, &y, &w, &h);

@@ -14,6 +14,7 @@
 
 #include "linux/atspi/atspi_bus.h"
 #include "linux/atspi/atspi_element.h"
+#include "linux/atspi/atspi_snapshot.h"
 #include "linux/x11_display.h"
 #include "port/accessibility.h"
 
@@ -103,6 +104,7 @@ class AtspiAccessibility : public port::Accessibility {
   GDBusConnection* sessionBus_;
   X11Display* display_;
   AtspiBus bus_;
+  AtspiSnapshot snapshot_;  // role, name, states, extents, children: read through it
   std::function<void()> onUntrusted_;
   std::string launcher_;  // org.a11y.Bus at the start-up check
 };

@@ -197,6 +197,52 @@ TEST(AtspiBus, AnObjectOfABusThatWasStartedAgainIsGoneNotAnotherProcesss) {
   g_object_unref(sessionClient);
 }
 
+// What the port reads is kept for the work in progress only: once the main
+// loop is back, or once an item was pressed, a changed title is read afresh.
+TEST(AtspiAccessibility, NothingReadOutlivesTheWorkItemOrAPress) {
+  PrivateBus session;
+  AccessibilityBusLauncher launcher(session);
+  PrivateBus accessibility;
+  launcher.setAddress(accessibility.address());
+  auto app = peer(accessibility.address());
+  GDBusConnection* control = accessibility.connect();
+  ASSERT_TRUE(zorv::testing::iterateUntil([&] { return nameHasOwner(control, "org.zorv.Peer"); }));
+  auto mock = [&](const char* interface, const char* method, GVariant* parameters) {
+    GVariant* reply = g_dbus_connection_call_sync(control, "org.zorv.Peer", "/peer", interface,
+                                                  method, parameters, nullptr,
+                                                  G_DBUS_CALL_FLAGS_NONE, 2000, nullptr, nullptr);
+    ASSERT_TRUE(reply) << method;
+    g_variant_unref(reply);
+  };
+  const char* accessible = "org.a11y.atspi.Accessible";
+  mock("org.freedesktop.DBus.Mock", "AddProperty",
+       g_variant_new("(ssv)", accessible, "Name", g_variant_new_string("Open")));
+  mock("org.freedesktop.DBus.Mock", "AddMethod",
+       g_variant_new("(sssss)", accessible, "GetState", "", "au",
+                     "ret = [dbus.UInt32((1 << 8) | (1 << 24)), dbus.UInt32(0)]"));
+  mock("org.freedesktop.DBus.Mock", "AddMethod",
+       g_variant_new("(sssss)", "org.a11y.atspi.Action", "DoAction", "i", "b", "ret = True"));
+  auto rename = [&](const char* title) {
+    mock("org.freedesktop.DBus.Properties", "Set",
+         g_variant_new("(ssv)", accessible, "Name", g_variant_new_string(title)));
+  };
+
+  GDBusConnection* client = session.connect();
+  AtspiAccessibility ax(client, nullptr);
+  const auto item = AtspiElement::object({"org.zorv.Peer", "/peer", 0});
+  auto title = [&] { return *ax.copyAttributeValue(item, "AXTitle").value.get<std::string>(); };
+  EXPECT_EQ(title(), "Open");
+  rename("Open Recent");
+  while (g_main_context_iteration(nullptr, FALSE)) {
+  }
+  EXPECT_EQ(title(), "Open Recent");
+  rename("Close");
+  ASSERT_EQ(ax.performAction(item, "AXPress"), 0);
+  EXPECT_EQ(title(), "Close");
+  g_object_unref(client);
+  g_object_unref(control);
+}
+
 // The permission: the check at start-up (with the prompt) switches
 // accessibility on; a later one only reads, and says no only when that same
 // launcher has been switched off since, not when the bus is out of reach or a

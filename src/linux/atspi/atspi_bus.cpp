@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <string_view>
 
 namespace zorv::linux_desktop {
 namespace {
@@ -53,6 +54,15 @@ bool timedOut(const GError* error) {
          g_error_matches(error, G_DBUS_ERROR, G_DBUS_ERROR_TIMED_OUT);
 }
 
+// Whether a method only reads: AT-SPI's readers are all named Get...
+bool reads(const char* method) {
+  return std::string_view(method).starts_with("Get");
+}
+
+void consume(GVariant* parameters) {
+  if (parameters) g_variant_unref(g_variant_ref_sink(parameters));
+}
+
 }  // namespace
 
 struct AtspiBus::Ping {
@@ -86,6 +96,7 @@ bool AtspiBus::connect() {
     registeredEvents_.clear();
     unresponsive_.clear();
     busy_.clear();
+    ++changes_;
   }
   if (!sessionBus_) return false;
   GVariant* reply = g_dbus_connection_call_sync(
@@ -109,27 +120,40 @@ bool AtspiBus::connect() {
   return bus_ != nullptr;
 }
 
-AtspiReply AtspiBus::call(const AtspiRef& ref, const char* interface, const char* method,
-                          GVariant* parameters, const GVariantType* replyType, int timeoutMs,
-                          port::StatusCode unsupported) {
-  if (!connect()) {
-    if (parameters) g_variant_unref(g_variant_ref_sink(parameters));
-    return {kAPIDisabled, nullptr};
-  }
+std::optional<port::StatusCode> AtspiBus::refused(const AtspiRef& ref, int timeoutMs) {
+  if (!connect()) return kAPIDisabled;
   if (ref.bus.empty() || (ref.connection != 0 && ref.connection != connections_)) {
-    if (parameters) g_variant_unref(g_variant_ref_sink(parameters));
-    return {kInvalidUIElement, nullptr};
+    return kInvalidUIElement;
   }
   // The helper's own alerts are on the bus too. Its toolkit answers on the main
   // thread, which is the one waiting here: a call to itself would only time out.
   if (ref.bus.starts_with(':') && pidOf(ref.bus, timeoutMs) == static_cast<port::Pid>(getpid())) {
-    if (parameters) g_variant_unref(g_variant_ref_sink(parameters));
-    return {kCannotComplete, nullptr};
+    return kCannotComplete;
   }
-  if (unresponsive_.contains(ref.bus) || busy(ref.bus)) {
-    if (parameters) g_variant_unref(g_variant_ref_sink(parameters));
-    return {kCannotComplete, nullptr};
+  if (unresponsive_.contains(ref.bus) || busy(ref.bus)) return kCannotComplete;
+  return std::nullopt;
+}
+
+AtspiReply AtspiBus::failed(GError* error, const std::string& bus, port::StatusCode unsupported) {
+  auto code = codeFor(error, unsupported);
+  if (timedOut(error)) markUnresponsive(bus);
+  g_error_free(error);
+  return {code, nullptr};
+}
+
+// Calls go through the bus, never over an application's own socket: asking
+// for its address (GetApplicationBusAddress) makes the helper a client of the
+// application's accessibility bridge, which then hands every key press to the
+// registry synchronously, and that freezes an application held by a modal
+// dialog that a press opened.
+AtspiReply AtspiBus::call(const AtspiRef& ref, const char* interface, const char* method,
+                          GVariant* parameters, const GVariantType* replyType, int timeoutMs,
+                          port::StatusCode unsupported) {
+  if (auto code = refused(ref, timeoutMs)) {
+    consume(parameters);
+    return {*code, nullptr};
   }
+  if (!reads(method)) ++changes_;
   GError* error = nullptr;
   // Auto-start on: a registry that has died is activated again by the bus, as
   // for any AT-SPI client, and finds the applications still on the bus. An
@@ -137,13 +161,55 @@ AtspiReply AtspiBus::call(const AtspiRef& ref, const char* interface, const char
   GVariant* reply = g_dbus_connection_call_sync(bus_, ref.bus.c_str(), ref.path.c_str(), interface,
                                                 method, parameters, replyType,
                                                 G_DBUS_CALL_FLAGS_NONE, timeoutMs, nullptr, &error);
-  if (!reply) {
-    const auto code = codeFor(error, unsupported);
-    if (timedOut(error)) markUnresponsive(ref.bus);
-    g_error_free(error);
-    return {code, nullptr};
-  }
+  if (!reply) return failed(error, ref.bus, unsupported);
   return {0, VariantPtr(reply)};
+}
+
+std::vector<AtspiReply> AtspiBus::callMany(std::vector<AtspiCall> calls, int timeoutMs) {
+  struct Slot {
+    std::size_t* waiting = nullptr;
+    GVariant* reply = nullptr;
+    GError* error = nullptr;
+  };
+  std::vector<AtspiReply> replies(calls.size());
+  std::vector<Slot> slots(calls.size());
+  std::size_t waiting = 0;
+  // The replies are dispatched in the context that was the thread's default
+  // when each call was made: this one, which nothing else uses.
+  GMainContext* context = g_main_context_new();
+  g_main_context_push_thread_default(context);
+  for (std::size_t i = 0; i < calls.size(); ++i) {
+    auto& c = calls[i];
+    if (auto code = refused(c.ref, timeoutMs)) {
+      consume(c.parameters);
+      replies[i].code = *code;
+      continue;
+    }
+    if (!reads(c.method)) ++changes_;
+    slots[i].waiting = &waiting;
+    ++waiting;
+    g_dbus_connection_call(
+        bus_, c.ref.bus.c_str(), c.ref.path.c_str(), c.interface, c.method, c.parameters,
+        c.replyType, G_DBUS_CALL_FLAGS_NONE, timeoutMs, nullptr,
+        [](GObject* source, GAsyncResult* result, gpointer data) {
+          auto* slot = static_cast<Slot*>(data);
+          slot->reply =
+              g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &slot->error);
+          --*slot->waiting;
+        },
+        &slots[i]);
+  }
+  while (waiting > 0) g_main_context_iteration(context, TRUE);
+  g_main_context_pop_thread_default(context);
+  g_main_context_unref(context);
+  for (std::size_t i = 0; i < calls.size(); ++i) {
+    if (slots[i].reply) {
+      replies[i] = {0, VariantPtr(slots[i].reply)};
+    } else if (slots[i].error) {
+      replies[i] = failed(slots[i].error, calls[i].ref.bus, calls[i].unsupported);
+    }
+  }
+  return replies;
 }
 
 void AtspiBus::markUnresponsive(const std::string& bus) {

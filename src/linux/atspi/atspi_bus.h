@@ -44,6 +44,17 @@ struct AtspiReply {
   bool ok() const { return code == 0; }
 };
 
+// One call of a batch (AtspiBus::callMany). `parameters` may be floating; the
+// batch takes it.
+struct AtspiCall {
+  AtspiRef ref;
+  const char* interface;
+  const char* method;
+  GVariant* parameters;
+  const GVariantType* replyType;
+  port::StatusCode unsupported;
+};
+
 class AtspiBus {
  public:
   explicit AtspiBus(GDBusConnection* sessionBus);
@@ -70,6 +81,14 @@ class AtspiBus {
                   GVariant* parameters, const GVariantType* replyType, int timeoutMs,
                   port::StatusCode unsupported);
   AtspiReply property(const AtspiRef& ref, const char* interface, const char* name, int timeoutMs);
+  // The calls sent all at once, each answered as `call` would answer it: one
+  // wait for all the replies instead of one round trip per call. Only the
+  // batch's own replies are handled while it waits (a private main context).
+  std::vector<AtspiReply> callMany(std::vector<AtspiCall> calls, int timeoutMs);
+  // Counts the calls that may change an application (any method but the
+  // readers, Get...) and the connections made: what was read before a change
+  // may be out of date.
+  std::uint64_t changes() const { return changes_; }
 
   // The applications registered on the bus (their root objects), in order.
   std::vector<AtspiRef> applications(int timeoutMs);
@@ -96,6 +115,10 @@ class AtspiBus {
   void forgetUnresponsive();
   struct Ping;
   static void onPingAnswered(GObject* source, GAsyncResult* result, gpointer data);
+  // The code a call on `ref` fails with before it is sent, if any.
+  std::optional<port::StatusCode> refused(const AtspiRef& ref, int timeoutMs);
+  // A failed call's reply; marks `bus` unresponsive when the call timed out.
+  AtspiReply failed(GError* error, const std::string& bus, port::StatusCode unsupported);
 
   GDBusConnection* sessionBus_;
   GDBusConnection* bus_ = nullptr;
@@ -103,6 +126,7 @@ class AtspiBus {
   std::map<std::string, port::Pid> pids_;
   std::set<std::string> registeredEvents_;
   std::set<std::string> unresponsive_;
+  std::uint64_t changes_ = 0;
   guint forgetSource_ = 0;  // the idle source that clears unresponsive_
   // Pings in flight are answered on a context of their own, which only this
   // object iterates: an answer is taken in exactly when a call asks for it,
