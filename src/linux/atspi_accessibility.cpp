@@ -6,7 +6,6 @@
 
 #include "linux/atspi/atspi_observer.h"
 #include "linux/atspi/key_binding.h"
-#include "linux/x11_windows.h"
 
 namespace zorv::linux_desktop {
 namespace {
@@ -132,9 +131,9 @@ port::Array elementArray(const std::vector<port::ElementRef>& elements) {
 
 }  // namespace
 
-AtspiAccessibility::AtspiAccessibility(GDBusConnection* sessionBus, const X11Display* display)
+AtspiAccessibility::AtspiAccessibility(GDBusConnection* sessionBus, WindowRaiser* raiser)
     : sessionBus_(sessionBus ? G_DBUS_CONNECTION(g_object_ref(sessionBus)) : nullptr),
-      display_(display),
+      raiser_(raiser),
       bus_(sessionBus) {}
 
 AtspiAccessibility::~AtspiAccessibility() {
@@ -582,24 +581,19 @@ port::StatusCode AtspiAccessibility::setAttributeValue(const port::ElementRef& e
 
 port::StatusCode AtspiAccessibility::raise(const AtspiElement& element,
                                            const std::string& attribute) {
-  if (!display_) return kCannotComplete;
-  std::optional<Window> window;
+  if (!raiser_) return kCannotComplete;
   if (attribute == "AXFrontmost" && element.kind() == AtspiElement::Kind::application) {
-    // Bringing an application forward activates its most recent window.
-    window = topWindowOf(*display_, element.pid());
-    if (!window) return kCannotComplete;
-  } else if (attribute == "AXMain" && element.kind() == AtspiElement::Kind::object) {
+    return raiser_->raiseApplication(element.pid()) ? 0 : kCannotComplete;
+  }
+  if (attribute == "AXMain" && element.kind() == AtspiElement::Kind::object) {
     const int timeout = timeoutMs(element);
     auto title = name(element.ref(), timeout);
     if (!title.ok()) return title.code;
     auto pid = bus_.pidOf(element.ref().bus, timeout);
     if (!pid) return kInvalidUIElement;
-    window = topWindowOf(*display_, *pid, title.value);
-    if (!window) return kInvalidUIElement;
-  } else {
-    return kAttributeUnsupported;
+    return raiser_->raiseWindow(*pid, title.value) ? 0 : kInvalidUIElement;
   }
-  return activateWindow(*display_, *window) ? 0 : kInvalidUIElement;
+  return kAttributeUnsupported;
 }
 
 port::AXResult<port::Array> AtspiAccessibility::copyMultipleAttributeValues(

@@ -14,7 +14,7 @@
 
 #include "linux/atspi/atspi_bus.h"
 #include "linux/atspi/atspi_element.h"
-#include "linux/x11_display.h"
+#include "linux/desktop_session.h"
 #include "port/accessibility.h"
 
 namespace zorv::linux_desktop {
@@ -22,8 +22,8 @@ namespace zorv::linux_desktop {
 class AtspiAccessibility : public port::Accessibility {
  public:
   // `sessionBus` may be null (no session bus: never trusted).
-  // `display` may be null (no X server: windows cannot be raised).
-  AtspiAccessibility(GDBusConnection* sessionBus, const X11Display* display);
+  // `raiser` may be null (the session cannot raise windows).
+  AtspiAccessibility(GDBusConnection* sessionBus, WindowRaiser* raiser);
   ~AtspiAccessibility() override;
   AtspiAccessibility(const AtspiAccessibility&) = delete;
   AtspiAccessibility& operator=(const AtspiAccessibility&) = delete;
@@ -100,7 +100,7 @@ class AtspiAccessibility : public port::Accessibility {
   port::StatusCode raise(const AtspiElement& element, const std::string& attribute);
 
   GDBusConnection* sessionBus_;
-  const X11Display* display_;
+  WindowRaiser* raiser_;
   AtspiBus bus_;
   std::function<void()> onUntrusted_;
   std::string launcher_;  // org.a11y.Bus at the start-up check
