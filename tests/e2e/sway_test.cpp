@@ -113,5 +113,25 @@ TEST_F(Sway, SwitchWindowGoesBackAndForth) {
   expectCleanStop(*helper);
 }
 
+// Without sway's socket the compositor is one the helper cannot drive: it says
+// so once at start-up, and a keystroke is not simulated.
+TEST_F(Sway, AnotherCompositorIsNamedAtStartUpAndKeystrokesAreNotSimulated) {
+  auto env = desktop->env();
+  env.erase("SWAYSOCK");
+  ChildProcess helper({ZORV_E2E_HELPER}, env);
+  ASSERT_TRUE(waitUntilListening(helper, env, kProbe)) << helper.transcript();
+  send(helper, keystroke(4));
+  EXPECT_EQ(
+      countSince(helper, 0, "H key down not simulated: the keyboard event could not be created"),
+      1u)
+      << helper.transcript();
+  EXPECT_THAT(helper.lines(Stream::err),
+              ::testing::ElementsAre(::testing::HasSubstr(
+                  "] This Wayland compositor (XDG_CURRENT_DESKTOP=sway) offers the helper no "
+                  "keyboard and no window control: simulateKeystroke, switchInputMethod and "
+                  "switchWindow will have no effect")));
+  expectCleanStop(helper);
+}
+
 }  // namespace
 }  // namespace zorv::e2e
