@@ -582,16 +582,24 @@ port::StatusCode AtspiAccessibility::setAttributeValue(const port::ElementRef& e
 port::StatusCode AtspiAccessibility::raise(const AtspiElement& element,
                                            const std::string& attribute) {
   if (!raiser_) return kCannotComplete;
+  const int timeout = timeoutMs(element);
   if (attribute == "AXFrontmost" && element.kind() == AtspiElement::Kind::application) {
-    return raiser_->raiseApplication(element.pid()) ? 0 : kCannotComplete;
+    auto application = [&]() -> std::string {
+      const auto resolved = resolve(element);
+      const auto* app = std::get_if<AtspiRef>(&resolved);
+      return app ? name(*app, timeout).value : std::string();
+    };
+    return raiser_->raiseApplication(element.pid(), application) ? 0 : kCannotComplete;
   }
   if (attribute == "AXMain" && element.kind() == AtspiElement::Kind::object) {
-    const int timeout = timeoutMs(element);
     auto title = name(element.ref(), timeout);
     if (!title.ok()) return title.code;
     auto pid = bus_.pidOf(element.ref().bus, timeout);
     if (!pid) return kInvalidUIElement;
-    return raiser_->raiseWindow(*pid, title.value) ? 0 : kInvalidUIElement;
+    auto application = [&] {
+      return name({element.ref().bus, kRootPath, element.ref().connection}, timeout).value;
+    };
+    return raiser_->raiseWindow(*pid, application, title.value) ? 0 : kInvalidUIElement;
   }
   return kAttributeUnsupported;
 }

@@ -21,14 +21,20 @@
 namespace zorv::linux_desktop {
 
 // Brings an application or one of its windows to the front, as the session's
-// window manager or compositor allows. Calls on the main thread.
+// window manager or compositor allows. `application` answers the accessible
+// application's name (for toolkits, the program name a Wayland compositor
+// knows as the application id), asked only by sessions that cannot go by
+// process: it calls the application, which may not answer.
+// Calls on the main thread.
 class WindowRaiser {
  public:
+  using ApplicationName = std::function<std::string()>;
   virtual ~WindowRaiser() = default;
   // The most recently used window of process `pid`; false when it has none.
-  virtual bool raiseApplication(port::Pid pid) = 0;
+  virtual bool raiseApplication(port::Pid pid, const ApplicationName& application) = 0;
   // The window of process `pid` titled `title`; false when there is none.
-  virtual bool raiseWindow(port::Pid pid, const std::string& title) = 0;
+  virtual bool raiseWindow(port::Pid pid, const ApplicationName& application,
+                           const std::string& title) = 0;
 };
 
 enum class SessionKind {

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "e2e_session.h"
+#include "linux/sway/foreign_toplevels.h"
 
 namespace zorv::e2e {
 namespace {
@@ -111,6 +112,22 @@ TEST_F(Sway, SwitchWindowGoesBackAndForth) {
     EXPECT_TRUE(waitForFocus(second)) << focusedTitle() << helper->transcript();
   }
   expectCleanStop(*helper);
+}
+
+// Where sway knows no window of the process (a sandboxed application reaches
+// the accessibility bus through a proxy), the application id and the title
+// decide, through the toplevel management protocol.
+TEST_F(Sway, ToplevelsAreActivatedByApplicationIdAndTitle) {
+  auto app = startApp(*desktop, "Gamma", {"--windows", "2"});
+  auto display = linux_desktop::WaylandDisplay::open(desktop->variable("WAYLAND_DISPLAY").c_str());
+  ASSERT_TRUE(display);
+  linux_desktop::ForeignToplevels toplevels(*display);
+  for (const char* title : {"Gamma 1", "Gamma 2", "Gamma 1"}) {
+    EXPECT_TRUE(toplevels.activate("Gamma", title));
+    EXPECT_TRUE(waitForFocus(title)) << focusedTitle();
+  }
+  EXPECT_FALSE(toplevels.activate("Gamma", "Gamma 3"));
+  EXPECT_FALSE(toplevels.activate("Delta", std::nullopt));
 }
 
 // Without sway's socket the compositor is one the helper cannot drive: it says

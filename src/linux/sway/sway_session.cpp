@@ -44,19 +44,26 @@ std::optional<std::int64_t> swayWindowOf(const nlohmann::json& tree, port::Pid p
   return window->value("id", std::int64_t(-1));
 }
 
-bool SwayWindowRaiser::focus(port::Pid pid, const std::optional<std::string>& title) {
-  auto tree = ipc_.request(SwayIpc::Message::getTree);
-  if (!tree) return false;
-  auto id = swayWindowOf(*tree, pid, title);
-  return id && ipc_.command("[con_id=" + std::to_string(*id) + "] focus");
+bool SwayWindowRaiser::focus(port::Pid pid, const ApplicationName& application,
+                             const std::optional<std::string>& title) {
+  // The process is the more exact key; the application id the one left when
+  // sway knows no window of that process.
+  if (auto tree = ipc_.request(SwayIpc::Message::getTree)) {
+    if (auto id = swayWindowOf(*tree, pid, title)) {
+      return ipc_.command("[con_id=" + std::to_string(*id) + "] focus");
+    }
+  }
+  const auto appId = application ? application() : std::string();
+  return !appId.empty() && toplevels_.activate(appId, title);
 }
 
-bool SwayWindowRaiser::raiseApplication(port::Pid pid) {
-  return focus(pid, std::nullopt);
+bool SwayWindowRaiser::raiseApplication(port::Pid pid, const ApplicationName& application) {
+  return focus(pid, application, std::nullopt);
 }
 
-bool SwayWindowRaiser::raiseWindow(port::Pid pid, const std::string& title) {
-  return focus(pid, title);
+bool SwayWindowRaiser::raiseWindow(port::Pid pid, const ApplicationName& application,
+                                   const std::string& title) {
+  return focus(pid, application, title);
 }
 
 SwaySession::SwaySession(std::unique_ptr<WaylandDisplay> display, std::string swaySocket,
@@ -66,6 +73,7 @@ SwaySession::SwaySession(std::unique_ptr<WaylandDisplay> display, std::string sw
       workspace_(sessionBus, dispatch, display_->compositorPid()),
       inputSources_(&ipc_, [this] { return keyboard_.keymap(); }),
       keyboard_(display_.get(), [this] { return inputSources_.activeLayout(); }),
-      raiser_(ipc_) {}
+      toplevels_(*display_),
+      raiser_(ipc_, toplevels_) {}
 
 }  // namespace zorv::linux_desktop

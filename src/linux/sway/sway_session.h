@@ -7,6 +7,7 @@
 
 #include "linux/atspi_workspace.h"
 #include "linux/desktop_session.h"
+#include "linux/sway/foreign_toplevels.h"
 #include "linux/sway/sway_input_sources.h"
 #include "linux/sway/sway_ipc.h"
 #include "linux/sway/virtual_keyboard_events.h"
@@ -19,15 +20,21 @@ namespace zorv::linux_desktop {
 std::optional<std::int64_t> swayWindowOf(const nlohmann::json& tree, port::Pid pid,
                                          const std::optional<std::string>& title = std::nullopt);
 
+// By process through sway's IPC socket; where sway has no window of that
+// process, by application id through the toplevel management protocol.
 class SwayWindowRaiser : public WindowRaiser {
  public:
-  explicit SwayWindowRaiser(const SwayIpc& ipc) : ipc_(ipc) {}
-  bool raiseApplication(port::Pid pid) override;
-  bool raiseWindow(port::Pid pid, const std::string& title) override;
+  SwayWindowRaiser(const SwayIpc& ipc, ForeignToplevels& toplevels)
+      : ipc_(ipc), toplevels_(toplevels) {}
+  bool raiseApplication(port::Pid pid, const ApplicationName& application) override;
+  bool raiseWindow(port::Pid pid, const ApplicationName& application,
+                   const std::string& title) override;
 
  private:
-  bool focus(port::Pid pid, const std::optional<std::string>& title);
+  bool focus(port::Pid pid, const ApplicationName& application,
+             const std::optional<std::string>& title);
   const SwayIpc& ipc_;
+  ForeignToplevels& toplevels_;
 };
 
 class SwaySession : public DesktopSession {
@@ -50,6 +57,7 @@ class SwaySession : public DesktopSession {
   AtspiWorkspace workspace_;
   SwayInputSources inputSources_;
   VirtualKeyboardEvents keyboard_;
+  ForeignToplevels toplevels_;
   SwayWindowRaiser raiser_;
 };
 

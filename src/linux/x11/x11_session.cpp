@@ -4,13 +4,13 @@
 
 namespace zorv::linux_desktop {
 
-bool X11WindowRaiser::raiseApplication(port::Pid pid) {
+bool X11WindowRaiser::raiseApplication(port::Pid pid, const ApplicationName&) {
   // Bringing an application forward activates its most recent window.
   auto window = topWindowOf(display_, pid);
   return window && activateWindow(display_, *window);
 }
 
-bool X11WindowRaiser::raiseWindow(port::Pid pid, const std::string& title) {
+bool X11WindowRaiser::raiseWindow(port::Pid pid, const ApplicationName&, const std::string& title) {
   auto window = topWindowOf(display_, pid, title);
   return window && activateWindow(display_, *window);
 }

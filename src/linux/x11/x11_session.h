@@ -16,8 +16,9 @@ namespace zorv::linux_desktop {
 class X11WindowRaiser : public WindowRaiser {
  public:
   explicit X11WindowRaiser(const X11Display& display) : display_(display) {}
-  bool raiseApplication(port::Pid pid) override;
-  bool raiseWindow(port::Pid pid, const std::string& title) override;
+  bool raiseApplication(port::Pid pid, const ApplicationName& application) override;
+  bool raiseWindow(port::Pid pid, const ApplicationName& application,
+                   const std::string& title) override;
 
  private:
   const X11Display& display_;
