@@ -32,11 +32,17 @@ AtspiWorkspace::AtspiWorkspace(GDBusConnection* sessionBus, port::Dispatch& disp
 
 AtspiWorkspace::~AtspiWorkspace() {
   if (settleSource_) g_source_remove(settleSource_);
-  if (listening_) {
-    g_dbus_connection_signal_unsubscribe(listening_, activateSubscription_);
-    g_dbus_connection_signal_unsubscribe(listening_, deactivateSubscription_);
-    g_object_unref(listening_);
-  }
+  if (retrySource_) g_source_remove(retrySource_);
+  stopListening();
+}
+
+void AtspiWorkspace::stopListening() {
+  if (!listening_) return;
+  g_signal_handler_disconnect(listening_, closedHandler_);
+  g_dbus_connection_signal_unsubscribe(listening_, activateSubscription_);
+  g_dbus_connection_signal_unsubscribe(listening_, deactivateSubscription_);
+  g_object_unref(listening_);
+  listening_ = nullptr;
 }
 
 bool AtspiWorkspace::ignored(port::Pid pid) const {
@@ -102,13 +108,27 @@ port::RunningApplicationRef AtspiWorkspace::runningApplicationWithProcessIdentif
 
 void AtspiWorkspace::listen() {
   if (listening_ && !g_dbus_connection_is_closed(listening_)) return;
+  stopListening();
   if (!bus_.connect()) return;
-  if (listening_) {
-    g_dbus_connection_signal_unsubscribe(listening_, activateSubscription_);
-    g_dbus_connection_signal_unsubscribe(listening_, deactivateSubscription_);
-    g_object_unref(listening_);
-  }
   listening_ = G_DBUS_CONNECTION(g_object_ref(bus_.connection()));
+  // A bus that goes away (its launcher died) is looked for again every second
+  // until one answers: activations are heard again on the new one.
+  closedHandler_ = g_signal_connect(
+      listening_, "closed", G_CALLBACK(+[](GDBusConnection*, gboolean, GError*, gpointer self) {
+        auto* workspace = static_cast<AtspiWorkspace*>(self);
+        if (workspace->retrySource_) return;
+        workspace->retrySource_ = g_timeout_add_seconds(
+            1,
+            [](gpointer data) -> gboolean {
+              auto* w = static_cast<AtspiWorkspace*>(data);
+              w->listen();
+              if (!w->listening_) return G_SOURCE_CONTINUE;
+              w->retrySource_ = 0;
+              return G_SOURCE_REMOVE;
+            },
+            self);
+      }),
+      this);
   bus_.registerEvent("window:activate");
   bus_.registerEvent("window:deactivate");
   auto subscribe = [this](const char* member) {

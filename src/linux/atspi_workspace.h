@@ -58,6 +58,7 @@ class AtspiWorkspace : public port::Workspace {
   std::optional<port::Pid> activePid();
   bool ignored(port::Pid pid) const;
   void listen();
+  void stopListening();
   void onWindowEvent(const std::string& sender, const std::string& path, bool activated);
   void settled();
 
@@ -69,7 +70,8 @@ class AtspiWorkspace : public port::Workspace {
   std::optional<std::pair<std::string, std::string>> active_;
   guint activateSubscription_ = 0, deactivateSubscription_ = 0;
   GDBusConnection* listening_ = nullptr;
-  guint settleSource_ = 0;
+  gulong closedHandler_ = 0;
+  guint settleSource_ = 0, retrySource_ = 0;
   struct Registration {
     port::ObserverToken observer;
     std::string name;

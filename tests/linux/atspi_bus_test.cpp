@@ -219,17 +219,18 @@ TEST(AtspiBus, AnObjectOfABusThatWasStartedAgainIsGoneNotAnotherProcesss) {
 // Without an X window manager an application is activated when a window of
 // its process is activated and stays so: a detour through another application
 // shorter than the settle time is none, nor is a window deactivated and
-// activated again, nor a window of the compositor.
+// activated again, nor a window of the compositor. Once the accessibility bus
+// has been started again, activations are heard there.
 TEST(AtspiWorkspace, OnlyAnActivationThatHoldsOfAnotherProcessSwitchesApplications) {
   PrivateBus session;
   AccessibilityBusLauncher launcher(session);
-  PrivateBus accessibility;
-  launcher.setAddress(accessibility.address());
-  GDBusConnection* bus = accessibility.connect();
+  std::optional<PrivateBus> accessibility(std::in_place);
+  launcher.setAddress(accessibility->address());
+  GDBusConnection* bus = accessibility->connect();
   std::map<std::string, port::Pid> pids;
   std::vector<std::unique_ptr<testing::TestProcess>> peers;
-  for (const std::string name : {"org.zorv.A", "org.zorv.B", "org.zorv.Compositor"}) {
-    peers.push_back(peer(accessibility.address(), name));
+  const auto start = [&](const std::string& name) {
+    peers.push_back(peer(accessibility->address(), name));
     ASSERT_TRUE(zorv::testing::iterateUntil([&] { return nameHasOwner(bus, name); }));
     GVariant* reply = g_dbus_connection_call_sync(
         bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
@@ -240,7 +241,8 @@ TEST(AtspiWorkspace, OnlyAnActivationThatHoldsOfAnotherProcessSwitchesApplicatio
     g_variant_get(reply, "(u)", &pid);
     g_variant_unref(reply);
     pids[name] = static_cast<port::Pid>(pid);
-  }
+  };
+  for (const char* name : {"org.zorv.A", "org.zorv.B", "org.zorv.Compositor"}) start(name);
   GDBusConnection* client = session.connect();
   GlibDispatch dispatch;
   std::vector<port::Pid> activated;
@@ -266,8 +268,20 @@ TEST(AtspiWorkspace, OnlyAnActivationThatHoldsOfAnotherProcessSwitchesApplicatio
     settle();
     emitWindowEvent(bus, "org.zorv.B", "Activate");
     settle();
+
+    peers.clear();
+    g_object_unref(bus);
+    accessibility.emplace();
+    launcher.setAddress(accessibility->address());
+    bus = accessibility->connect();
+    start("org.zorv.C");
+    for (int attempt = 0; attempt < 20 && activated.size() < 3; ++attempt) {
+      emitWindowEvent(bus, "org.zorv.C", "Activate");
+      settle();
+    }
   }
-  EXPECT_THAT(activated, ::testing::ElementsAre(pids["org.zorv.A"], pids["org.zorv.B"]));
+  EXPECT_THAT(activated,
+              ::testing::ElementsAre(pids["org.zorv.A"], pids["org.zorv.B"], pids["org.zorv.C"]));
   g_object_unref(client);
   g_object_unref(bus);
 }
