@@ -9,7 +9,7 @@
 #include "linux/atspi/menu_press.h"
 #include "linux/atspi/menu_structure.h"
 #include "linux/atspi/menu_opening.h"
-#include "linux/x11_windows.h"
+#include "linux/x11/x11_windows.h"
 
 namespace zorv::linux_desktop {
 namespace {
@@ -120,9 +120,11 @@ port::Array elementArray(const std::vector<port::ElementRef>& elements) {
 
 }  // namespace
 
-AtspiAccessibility::AtspiAccessibility(GDBusConnection* sessionBus, X11Display* display)
+AtspiAccessibility::AtspiAccessibility(GDBusConnection* sessionBus, X11Display* display,
+                                       WindowRaiser* raiser)
     : sessionBus_(sessionBus ? G_DBUS_CONNECTION(g_object_ref(sessionBus)) : nullptr),
       display_(display),
+      raiser_(raiser),
       bus_(sessionBus),
       snapshot_(bus_) {}
 
@@ -583,24 +585,27 @@ port::StatusCode AtspiAccessibility::setAttributeValue(const port::ElementRef& e
 
 port::StatusCode AtspiAccessibility::raise(const AtspiElement& element,
                                            const std::string& attribute) {
-  if (!display_) return kCannotComplete;
-  std::optional<Window> window;
+  if (!raiser_) return kCannotComplete;
+  const int timeout = timeoutMs(element);
   if (attribute == "AXFrontmost" && element.kind() == AtspiElement::Kind::application) {
-    // Bringing an application forward activates its most recent window.
-    window = topWindowOf(*display_, element.pid());
-    if (!window) return kCannotComplete;
-  } else if (attribute == "AXMain" && element.kind() == AtspiElement::Kind::object) {
-    const int timeout = timeoutMs(element);
+    auto application = [&]() -> std::string {
+      const auto resolved = resolve(element);
+      const auto* app = std::get_if<AtspiRef>(&resolved);
+      return app ? name(*app, timeout).value : std::string();
+    };
+    return raiser_->raiseApplication(element.pid(), application) ? 0 : kCannotComplete;
+  }
+  if (attribute == "AXMain" && element.kind() == AtspiElement::Kind::object) {
     auto title = name(element.ref(), timeout);
     if (!title.ok()) return title.code;
     auto pid = bus_.pidOf(element.ref().bus, timeout);
     if (!pid) return kInvalidUIElement;
-    window = topWindowOf(*display_, *pid, title.value);
-    if (!window) return kInvalidUIElement;
-  } else {
-    return kAttributeUnsupported;
+    auto application = [&] {
+      return name({element.ref().bus, kRootPath, element.ref().connection}, timeout).value;
+    };
+    return raiser_->raiseWindow(*pid, application, title.value) ? 0 : kInvalidUIElement;
   }
-  return activateWindow(*display_, *window) ? 0 : kInvalidUIElement;
+  return kAttributeUnsupported;
 }
 
 port::AXResult<port::Array> AtspiAccessibility::copyMultipleAttributeValues(

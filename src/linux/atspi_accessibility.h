@@ -15,7 +15,8 @@
 #include "linux/atspi/atspi_bus.h"
 #include "linux/atspi/atspi_element.h"
 #include "linux/atspi/atspi_snapshot.h"
-#include "linux/x11_display.h"
+#include "linux/desktop_session.h"
+#include "linux/x11/x11_display.h"
 #include "port/accessibility.h"
 
 namespace zorv::linux_desktop {
@@ -23,9 +24,9 @@ namespace zorv::linux_desktop {
 class AtspiAccessibility : public port::Accessibility {
  public:
   // `sessionBus` may be null (no session bus: never trusted).
-  // `display` may be null (no X server: windows cannot be raised, and window
-  // changes are asked of the applications).
-  AtspiAccessibility(GDBusConnection* sessionBus, X11Display* display);
+  // `display` may be null (no X server: window changes are asked of the
+  // applications). `raiser` may be null (the session cannot raise windows).
+  AtspiAccessibility(GDBusConnection* sessionBus, X11Display* display, WindowRaiser* raiser);
   ~AtspiAccessibility() override;
   AtspiAccessibility(const AtspiAccessibility&) = delete;
   AtspiAccessibility& operator=(const AtspiAccessibility&) = delete;
@@ -103,6 +104,7 @@ class AtspiAccessibility : public port::Accessibility {
 
   GDBusConnection* sessionBus_;
   X11Display* display_;
+  WindowRaiser* raiser_;
   AtspiBus bus_;
   AtspiSnapshot snapshot_;  // role, name, states, extents, children: read through it
   std::function<void()> onUntrusted_;

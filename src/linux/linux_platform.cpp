@@ -26,13 +26,10 @@ GDBusConnection* LinuxPlatform::connectSessionBus() {
 
 LinuxPlatform::LinuxPlatform()
     : sessionBus_(connectSessionBus()),
-      display_(X11Display::open()),
-      accessibility_(sessionBus_, display_.get()),
-      workspace_(display_.get(), dispatch_),
+      session_(openDesktopSession(sessionBus_, dispatch_, console_)),
+      accessibility_(sessionBus_, session_->x11Display(), session_->windowRaiser()),
       distributed_(sessionBus_),
-      notifications_(sessionBus_, dispatch_),
-      keyboard_(display_.get()),
-      inputSources_(display_.get()) {
+      notifications_(sessionBus_, dispatch_) {
   accessibility_.setUntrustedHandler([this] { application_.setExitStatus(kExitNoPermission); });
   if (sessionBus_) {
     // Requests arrive on the session bus only: without it the helper would run
@@ -43,13 +40,15 @@ LinuxPlatform::LinuxPlatform()
         }),
         this);
   }
-  if (display_) {
-    display_->setConnectionLostHandler(
-        [this] { sessionLost("The connection to the X server has closed"); });
-  }
+  session_->setConnectionLostHandler([this] {
+    sessionLost(session_->kind() == SessionKind::x11
+                    ? "The connection to the X server has closed"
+                    : "The connection to the Wayland compositor has closed");
+  });
   platform_ = std::make_unique<port::Platform>(port::Platform{
-      application_, dispatch_, console_, console_, accessibility_, workspace_, distributed_,
-      notifications_, alerts_, keyboard_, inputSources_, appleEvents_, tasks_, files_});
+      application_, dispatch_, console_, console_, accessibility_, session_->workspace(),
+      distributed_, notifications_, alerts_, session_->keyboardEvents(),
+      session_->textInputSources(), appleEvents_, tasks_, files_});
 }
 
 void LinuxPlatform::sessionLost(const char* what) {

@@ -1,6 +1,8 @@
 #pragma once
-// The Linux desktop: every service of the port, built from the user's session
-// (session bus, X server, accessibility bus, notification server, GTK).
+// The Linux desktop: every service of the port, built from the user's session:
+// the services every session shares (session bus, accessibility bus,
+// notification server, GTK, GIO, logind, processes, files) and those of the
+// session's kind (X11, sway, another Wayland compositor), chosen at start-up.
 
 #include <gio/gio.h>
 
@@ -9,6 +11,7 @@
 #include "linux/atspi_accessibility.h"
 #include "linux/console.h"
 #include "linux/dbus_distributed_center.h"
+#include "linux/desktop_session.h"
 #include "linux/freedesktop_notifications.h"
 #include "linux/glib_application.h"
 #include "linux/glib_dispatch.h"
@@ -16,10 +19,6 @@
 #include "linux/logind_apple_events.h"
 #include "linux/posix_tasks.h"
 #include "linux/user_files.h"
-#include "linux/x11_display.h"
-#include "linux/x11_keyboard_events.h"
-#include "linux/x11_workspace.h"
-#include "linux/xkb_input_sources.h"
 #include "null/null_services.h"
 #include "port/platform.h"
 
@@ -41,6 +40,7 @@ class LinuxPlatform {
   bool ownSessionName();
 
   port::Platform& platform() { return *platform_; }
+  SessionKind sessionKind() const { return session_->kind(); }
   GlibApplication& application() { return application_; }
 
  private:
@@ -51,17 +51,14 @@ class LinuxPlatform {
   GDBusConnection* sessionBus_;  // null without a session bus
   gulong busClosedHandler_ = 0;
   bool ownsSessionName_ = false;
-  std::unique_ptr<X11Display> display_;  // null without an X server
   Console console_;
   GlibApplication application_;
   GlibDispatch dispatch_;
+  std::unique_ptr<DesktopSession> session_;
   AtspiAccessibility accessibility_;
-  X11Workspace workspace_;
   DBusDistributedCenter distributed_;
   FreedesktopNotifications notifications_;
   GtkAlerts alerts_;
-  X11KeyboardEvents keyboard_;
-  XkbTextInputSources inputSources_;
   LogindAppleEvents appleEvents_;
   PosixTasks tasks_;
   UserFiles files_;

@@ -82,6 +82,7 @@ struct HeadlessDesktopOptions {
   bool notifications = true;  // the mock notification daemon on the session bus
   bool logind = true;         // the mock logind on the stand-in system bus
   bool accessibility = true;  // false: org.a11y.Bus cannot even be activated
+  bool sway = false;          // a headless sway (Wayland) instead of Xvfb and openbox
 };
 
 // One process the desktop recorded (DIR/pids).

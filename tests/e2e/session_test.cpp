@@ -1,5 +1,5 @@
 // The helper belongs to one desktop session: it ends with a status that a
-// service manager restarts when the session bus or the X server goes away, and
+// service manager restarts when the session bus or the display server goes away, and
 // a second helper in the same session leaves the requests to the first. Without
 // accessibility it ends with a status of its own.
 
@@ -28,6 +28,7 @@ struct Loss {
   const char* process;  // as the desktop records it
   const char* logLine;
   bool alertOpen = false;  // GTK has a connection of its own to the X server
+  bool sway = false;
 };
 
 void PrintTo(const Loss& loss, std::ostream* out) {
@@ -37,7 +38,7 @@ void PrintTo(const Loss& loss, std::ostream* out) {
 class SessionLoss : public ::testing::TestWithParam<Loss> {};
 
 TEST_P(SessionLoss, EndsTheHelperWithTheRestartStatus) {
-  HeadlessDesktop desktop;
+  HeadlessDesktop desktop({.sway = GetParam().sway});
   auto helper = startHelper(desktop);
   if (GetParam().alertOpen) {
     emitRequest(desktop.env(), R"({"noSuchAction":{}})");
@@ -59,11 +60,13 @@ TEST_P(SessionLoss, EndsTheHelperWithTheRestartStatus) {
 
 INSTANTIATE_TEST_SUITE_P(
     Helper, SessionLoss,
-    ::testing::Values(Loss{"SessionBus", "session-bus", "] The session bus has closed, exiting"},
-                      Loss{"XServer", "Xvfb",
-                           "] The connection to the X server has closed, exiting"},
-                      Loss{"XServerUnderAnAlert", "Xvfb",
-                           "] The connection to the X server has closed, exiting", true}),
+    ::testing::Values(
+        Loss{"SessionBus", "session-bus", "] The session bus has closed, exiting"},
+        Loss{"XServer", "Xvfb", "] The connection to the X server has closed, exiting"},
+        Loss{"XServerUnderAnAlert", "Xvfb", "] The connection to the X server has closed, exiting",
+             true},
+        Loss{"Sway", "sway", "] The connection to the Wayland compositor has closed, exiting",
+             false, true}),
     [](const auto& param) { return std::string(param.param.name); });
 
 TEST(OneHelperPerSession, ASecondHelperLeavesTheRequestsToTheFirst) {

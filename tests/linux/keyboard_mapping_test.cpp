@@ -12,8 +12,8 @@
 #include "helper/key_names.h"
 #include "linux/key_codes.h"
 #include "linux/private_bus.h"
-#include "linux/xkb_input_sources.h"
-#include "linux/xkb_layout.h"
+#include "linux/x11/xkb_input_sources.h"
+#include "linux/x11/xkb_layout.h"
 
 // After the test framework: X11 defines None as a macro.
 #include <X11/XKBlib.h>

@@ -4,7 +4,7 @@
 // GoogleTest before Xlib, whose macros (None, Bool) would break it.
 #include <gmock/gmock.h>
 
-#include "linux/x11_display.h"
+#include "linux/x11/x11_display.h"
 
 #include "linux/private_bus.h"
 

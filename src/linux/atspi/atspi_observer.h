@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "linux/atspi/atspi_bus.h"
-#include "linux/x11_display.h"
+#include "linux/x11/x11_display.h"
 #include "port/accessibility.h"
 
 namespace zorv::linux_desktop {

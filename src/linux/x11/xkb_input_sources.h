@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "linux/x11_display.h"
-#include "linux/xkb_layout.h"
+#include "linux/x11/x11_display.h"
+#include "linux/x11/xkb_layout.h"
 #include "port/text_input_sources.h"
 
 namespace zorv::linux_desktop {

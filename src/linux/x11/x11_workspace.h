@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "linux/gio_opener.h"
-#include "linux/x11_display.h"
+#include "linux/x11/x11_display.h"
 #include "port/dispatch.h"
 #include "port/workspace.h"
 

@@ -2,7 +2,7 @@
 // Keyboard events posted into the X server's input stream with XTest: a key
 // event there is a physical key going down or up.
 
-#include "linux/x11_display.h"
+#include "linux/x11/x11_display.h"
 #include "port/keyboard_events.h"
 
 namespace zorv::linux_desktop {

@@ -1,4 +1,4 @@
-#include "linux/x11_windows.h"
+#include "linux/x11/x11_windows.h"
 
 namespace zorv::linux_desktop {
 

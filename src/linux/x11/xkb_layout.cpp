@@ -1,4 +1,4 @@
-#include "linux/xkb_layout.h"
+#include "linux/x11/xkb_layout.h"
 
 #include <glib.h>
 #include <xkbcommon/xkbcommon-keysyms.h>

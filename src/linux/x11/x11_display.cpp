@@ -1,4 +1,4 @@
-#include "linux/x11_display.h"
+#include "linux/x11/x11_display.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>

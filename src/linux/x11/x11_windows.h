@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "linux/x11_display.h"
+#include "linux/x11/x11_display.h"
 #include "port/types.h"
 
 namespace zorv::linux_desktop {

@@ -1,59 +1,13 @@
-#include "linux/x11_workspace.h"
+#include "linux/x11/x11_workspace.h"
 
 #include <X11/Xutil.h>
-#include <signal.h>
 
-#include <cerrno>
-#include <fstream>
 #include <set>
 
-#include "linux/x11_windows.h"
+#include "linux/process_application.h"
+#include "linux/x11/x11_windows.h"
 
 namespace zorv::linux_desktop {
-namespace {
-
-bool processExists(port::Pid pid) {
-  return pid > 0 && (kill(pid, 0) == 0 || errno == EPERM);
-}
-
-std::optional<std::string> readFirstLine(const std::string& path) {
-  std::ifstream file(path);
-  std::string line;
-  if (!file || !std::getline(file, line)) return std::nullopt;
-  return line;
-}
-
-// The executable's file name: the closest thing to an application identifier
-// that every process has.
-std::optional<std::string> executableName(port::Pid pid) {
-  gchar* target = g_file_read_link(("/proc/" + std::to_string(pid) + "/exe").c_str(), nullptr);
-  if (!target) return readFirstLine("/proc/" + std::to_string(pid) + "/comm");
-  gchar* base = g_path_get_basename(target);
-  std::string name = base;
-  g_free(base);
-  g_free(target);
-  return name;
-}
-
-class X11RunningApplication : public port::RunningApplication {
- public:
-  X11RunningApplication(port::Pid pid, std::optional<std::string> name,
-                        std::optional<std::string> bundle, port::ActivationPolicy policy)
-      : pid_(pid), name_(std::move(name)), bundle_(std::move(bundle)), policy_(policy) {}
-  port::Pid processIdentifier() const override { return pid_; }
-  std::optional<std::string> localizedName() const override { return name_; }
-  std::optional<std::string> bundleIdentifier() const override { return bundle_; }
-  bool isTerminated() const override { return !processExists(pid_); }
-  port::ActivationPolicy activationPolicy() const override { return policy_; }
-
- private:
-  port::Pid pid_;
-  std::optional<std::string> name_;
-  std::optional<std::string> bundle_;
-  port::ActivationPolicy policy_;
-};
-
-}  // namespace
 
 X11Workspace::X11Workspace(X11Display* display, port::Dispatch& dispatch)
     : display_(display), dispatch_(dispatch), opener_(dispatch) {
@@ -83,7 +37,7 @@ port::RunningApplicationRef X11Workspace::application(port::Pid pid, std::option
   auto bundle = executableName(pid);
   if (!name) name = bundle;
   const auto policy = window ? port::ActivationPolicy::regular : port::ActivationPolicy::prohibited;
-  return std::make_shared<X11RunningApplication>(pid, std::move(name), std::move(bundle), policy);
+  return std::make_shared<ProcessApplication>(pid, std::move(name), std::move(bundle), policy);
 }
 
 port::RunningApplicationRef X11Workspace::frontmostApplication() {

@@ -1,4 +1,4 @@
-#include "linux/x11_keyboard_events.h"
+#include "linux/x11/x11_keyboard_events.h"
 
 #include <X11/extensions/XTest.h>
 

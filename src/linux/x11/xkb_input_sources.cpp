@@ -1,4 +1,4 @@
-#include "linux/xkb_input_sources.h"
+#include "linux/x11/xkb_input_sources.h"
 
 #include <X11/XKBlib.h>
 #include <gdk-pixbuf/gdk-pixbuf.h>

@@ -1,0 +1,75 @@
+#include "linux/desktop_session.h"
+
+#include <cstdlib>
+
+#include "linux/sway/sway_ipc.h"
+#include "linux/sway/sway_session.h"
+#include "linux/wayland_session.h"
+#include "linux/x11/x11_session.h"
+
+namespace zorv::linux_desktop {
+namespace {
+
+std::optional<std::string> variable(const char* name) {
+  const char* value = std::getenv(name);
+  if (!value || !*value) return std::nullopt;
+  return std::string(value);
+}
+
+}  // namespace
+
+const char* sessionKindName(SessionKind kind) {
+  switch (kind) {
+    case SessionKind::x11:
+      return "X11";
+    case SessionKind::sway:
+      return "sway";
+    case SessionKind::wayland:
+      return "Wayland";
+    case SessionKind::none:
+      break;
+  }
+  return "none";
+}
+
+SessionKind chooseSessionKind(const SessionProbe& probe) {
+  if (probe.waylandDisplay && probe.waylandAnswers && probe.waylandAnswers()) {
+    if (probe.swaySocket && probe.swayAnswers && probe.swayAnswers()) return SessionKind::sway;
+    return SessionKind::wayland;
+  }
+  if (probe.display && probe.xAnswers && probe.xAnswers()) return SessionKind::x11;
+  return SessionKind::none;
+}
+
+std::unique_ptr<DesktopSession> openDesktopSession(GDBusConnection* sessionBus,
+                                                   port::Dispatch& dispatch, port::SystemLog& log) {
+  std::unique_ptr<WaylandDisplay> wayland;
+  std::unique_ptr<X11Display> x11;
+  SessionProbe probe;
+  probe.waylandDisplay = variable("WAYLAND_DISPLAY");
+  probe.currentDesktop = variable("XDG_CURRENT_DESKTOP");
+  probe.swaySocket = variable("SWAYSOCK");
+  probe.display = variable("DISPLAY");
+  probe.waylandAnswers = [&] { return (wayland = WaylandDisplay::open()) != nullptr; };
+  probe.swayAnswers = [&] {
+    return SwayIpc(*probe.swaySocket).request(SwayIpc::Message::getVersion).has_value();
+  };
+  probe.xAnswers = [&] { return (x11 = X11Display::open()) != nullptr; };
+  switch (chooseSessionKind(probe)) {
+    case SessionKind::sway:
+      return std::make_unique<SwaySession>(std::move(wayland), *probe.swaySocket, sessionBus,
+                                           dispatch);
+    case SessionKind::wayland:
+      log.log("This Wayland compositor (XDG_CURRENT_DESKTOP=" + probe.currentDesktop.value_or("") +
+              ") offers the helper no keyboard and no window control: simulateKeystroke, "
+              "switchInputMethod and switchWindow will have no effect; menus, opening, running "
+              "and sleep work");
+      return std::make_unique<WaylandSession>(std::move(wayland), sessionBus, dispatch);
+    case SessionKind::x11:
+    case SessionKind::none:
+      break;
+  }
+  return std::make_unique<X11Session>(std::move(x11), dispatch);
+}
+
+}  // namespace zorv::linux_desktop

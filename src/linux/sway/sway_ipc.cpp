@@ -1,0 +1,81 @@
+#include "linux/sway/sway_ipc.h"
+
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
+
+namespace zorv::linux_desktop {
+namespace {
+
+constexpr char kMagic[] = {'i', '3', '-', 'i', 'p', 'c'};
+constexpr std::size_t kHeaderSize = sizeof kMagic + 8;
+
+using Clock = std::chrono::steady_clock;
+
+int remainingMs(Clock::time_point deadline) {
+  const auto left =
+      std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+  return left > 0 ? static_cast<int>(left) : 0;
+}
+
+bool transfer(int fd, char* data, std::size_t size, bool writing, Clock::time_point deadline) {
+  std::size_t done = 0;
+  while (done < size) {
+    pollfd p{fd, static_cast<short>(writing ? POLLOUT : POLLIN), 0};
+    if (poll(&p, 1, remainingMs(deadline)) <= 0) return false;
+    const ssize_t n = writing ? send(fd, data + done, size - done, MSG_NOSIGNAL)
+                              : recv(fd, data + done, size - done, 0);
+    if (n <= 0) return false;
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+std::optional<nlohmann::json> SwayIpc::request(Message type, const std::string& payload,
+                                               std::chrono::milliseconds timeout) const {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  if (path_.empty() || path_.size() >= sizeof address.sun_path) return std::nullopt;
+  std::memcpy(address.sun_path, path_.c_str(), path_.size() + 1);
+  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return std::nullopt;
+  const auto deadline = Clock::now() + timeout;
+  std::optional<nlohmann::json> reply;
+  if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
+    std::string message(kMagic, sizeof kMagic);
+    const std::uint32_t header[2] = {static_cast<std::uint32_t>(payload.size()),
+                                     static_cast<std::uint32_t>(type)};
+    message.append(reinterpret_cast<const char*>(header), sizeof header);
+    message += payload;
+    char head[kHeaderSize];
+    if (transfer(fd, message.data(), message.size(), true, deadline) &&
+        transfer(fd, head, sizeof head, false, deadline) &&
+        std::memcmp(head, kMagic, sizeof kMagic) == 0) {
+      std::uint32_t length = 0;
+      std::memcpy(&length, head + sizeof kMagic, sizeof length);
+      std::string body(length, '\0');
+      if (transfer(fd, body.data(), body.size(), false, deadline)) {
+        auto json = nlohmann::json::parse(body, nullptr, false);
+        if (!json.is_discarded()) reply = std::move(json);
+      }
+    }
+  }
+  close(fd);
+  return reply;
+}
+
+bool SwayIpc::command(const std::string& commands) const {
+  auto reply = request(Message::runCommand, commands);
+  if (!reply || !reply->is_array() || reply->empty()) return false;
+  for (const auto& result : *reply) {
+    if (!result.is_object() || !result.value("success", false)) return false;
+  }
+  return true;
+}
+
+}  // namespace zorv::linux_desktop
