@@ -95,8 +95,6 @@ std::size_t countSince(const ChildProcess& helper, std::size_t from, const std::
 
 namespace {
 
-// The request broadcast the helper listens for.
-
 enum class Bus { session, system };
 
 // One call a dbusmock object recorded: strings as they are, other values in
