@@ -19,7 +19,6 @@ inline constexpr port::StatusCode kAXErrorIllegalArgument = -25201;
 inline constexpr port::StatusCode kAXErrorInvalidUIElement = -25202;
 inline constexpr port::StatusCode kAXErrorCannotComplete = -25204;
 inline constexpr port::StatusCode kAXErrorAttributeUnsupported = -25205;
-inline constexpr port::StatusCode kAXErrorActionUnsupported = -25206;
 inline constexpr port::StatusCode kAXErrorNotificationAlreadyRegistered = -25209;
 inline constexpr port::StatusCode kAXErrorNotificationNotRegistered = -25210;
 inline constexpr port::StatusCode kAXErrorAPIDisabled = -25211;

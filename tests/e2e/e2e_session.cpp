@@ -95,8 +95,6 @@ std::size_t countSince(const ChildProcess& helper, std::size_t from, const std::
 
 namespace {
 
-// The request broadcast the helper listens for.
-
 enum class Bus { session, system };
 
 // One call a dbusmock object recorded: strings as they are, other values in
@@ -226,7 +224,7 @@ AccessibleNode fromJson(const nlohmann::json& json) {
 // The reader's output once it succeeded; its own waits end before this one.
 std::optional<std::string> runReader(const Environment& env, std::vector<std::string> args,
                                      Duration timeout, std::string* problem = nullptr) {
-  args.insert(args.begin(), ZORV_E2E_ATSPI_DUMP);
+  args.insert(args.begin(), {"/usr/bin/python3", ZORV_E2E_ATSPI_DUMP});
   args.insert(args.end(), {"--timeout", std::to_string(double(timeout.count()) / 1000)});
   ChildProcess reader(args, env);
   const auto status = reader.wait(timeout + std::chrono::seconds(10));

@@ -18,11 +18,7 @@ struct _GDBusConnection;
 
 namespace zorv::e2e {
 
-// The desktop's D-Bus side, reached by address from a desktop environment:
-// request signals to the helper and what the mock services were asked.
-
-// Sends the request signal with `json` as its one string argument on the
-// session bus of `env`. Throws std::runtime_error on failure.
+// Sends the request signal with `json` on the session bus of `env` (throws on failure).
 void emitRequest(const Environment& env, const std::string& json);
 
 // A request that changes nothing and prints only "in helper".
@@ -58,8 +54,7 @@ struct NotificationCall {
   std::string body;
 };
 
-// The Notify calls the mock notification daemon received, in order, once there
-// are at least `count` (fewer on time-out).
+// The Notify calls the mock notification daemon received, once there are `count`.
 std::vector<NotificationCall> notificationCalls(const HeadlessDesktop& desktop,
                                                 std::size_t count = 0,
                                                 Duration timeout = kDefaultTimeout);
@@ -70,7 +65,7 @@ std::vector<std::string> summariesSince(const HeadlessDesktop& desktop, std::siz
 // The methods the logind mock was called with, in order.
 std::vector<std::string> logindCalls(const HeadlessDesktop& desktop);
 
-// The desktop's accessibility tree, read through zorv-atspi-dump run as a child
+// The desktop's accessibility tree, read through atspi_dump.py run as a child
 // process with the desktop's environment: the test process never connects to an
 // accessibility bus itself, and the reader shares no code with the helper's.
 struct AccessibleNode {
@@ -87,9 +82,8 @@ struct AccessibleNode {
   std::vector<std::string> namesOf(const std::string& role) const;
 };
 
-// The tree of the application named `app`, waiting up to `timeout` for it to
-// appear; nullopt when it did not (or the reader failed), with the reason in
-// *problem.
+// The tree of the application named `app`, once it appears; nullopt on time-out
+// (or when the reader failed), with the reason in *problem.
 std::optional<AccessibleNode> accessibleApplication(const Environment& env, const std::string& app,
                                                     Duration timeout = kDefaultTimeout,
                                                     std::string* problem = nullptr);
@@ -97,15 +91,13 @@ std::optional<AccessibleNode> accessibleApplication(const Environment& env, cons
 // The text of the app's first text field.
 std::optional<std::string> textFieldContents(const Environment& env, const std::string& app);
 
-// The helper of this build with the desktop's environment, listening once this
-// returns: `probe` was executed.
+// The helper of this build, listening once this returns: `probe` was executed.
 std::unique_ptr<ChildProcess> startHelper(const HeadlessDesktop& desktop,
                                           const std::string& probe = kNoOpRequest);
 // The sample application named `name`, ready and on the accessibility bus.
 std::unique_ptr<ChildProcess> startApp(const HeadlessDesktop& desktop, const std::string& name,
                                        std::vector<std::string> options = {});
-// The helper's open alerts once there are `count` of them (those open at the
-// time-out otherwise).
+// The helper's open alerts once there are `count` of them (or at the time-out).
 std::vector<AccessibleNode> waitForAlerts(const HeadlessDesktop& desktop, std::size_t count = 1,
                                           Duration timeout = std::chrono::seconds(20));
 // Ends the helper as a service manager would: it must still be running, and end

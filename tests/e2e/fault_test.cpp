@@ -89,62 +89,69 @@ std::string commandLineOf(pid_t pid) {
   return text;
 }
 
-// Starts the search for the big menu's last item and waits until it is well
-// under way: the title is printed just before the search starts, the menu bar
-// itself is found in a few milliseconds, and the whole search takes seconds.
-void startLongMenuSearch(const HeadlessDesktop& desktop, ChildProcess& helper, std::size_t from) {
-  emitRequest(desktop.env(), menuCommand(kLastItem));
-  ASSERT_TRUE(helper.waitForLine(kLastItem, from)) << helper.transcript();
-  std::this_thread::sleep_for(300ms);
-}
+// The helper reading the whole menu bar of the big application in front:
+// start() sends the search for its last item and waits until it is well under
+// way (the title is printed just before, the bar itself is found in far less
+// than a second). finish() checks that the fault ended the search, and that an
+// application started after the fault has its menu pressed as usual.
+struct LongMenuSearch {
+  HeadlessDesktop desktop;
+  std::unique_ptr<ChildProcess> app =
+      startApp(desktop, "Big", {"--big-menu", std::to_string(kBigMenu)});
+  std::unique_ptr<ChildProcess> helper = startHelper(desktop);
+  std::size_t before = 0;
+  std::size_t notificationsBefore = 0;
 
-// After the fault, an application started now has its menu pressed as usual.
-void expectALaterApplicationsMenuPressed(const HeadlessDesktop& desktop, ChildProcess& helper) {
-  auto next = startApp(desktop, "Next");
-  const auto later = helper.lines().size();
-  emitRequest(desktop.env(), menuCommand("File -> Save"));
-  EXPECT_TRUE(next->waitForLine("activated: File -> Save")) << helper.transcript();
-  ASSERT_TRUE(helper.waitForLine("File -> Save", later));
-  EXPECT_EQ(helper.lines()[later], "in helper");
-}
+  void start() {
+    before = helper->lines().size();
+    notificationsBefore = notificationCalls(desktop).size();
+    emitRequest(desktop.env(), menuCommand(kLastItem));
+    ASSERT_TRUE(helper->waitForLine(kLastItem, before)) << helper->transcript();
+    std::this_thread::sleep_for(300ms);
+  }
+  void finish() {
+    EXPECT_THAT(app->lines(), ::testing::Not(::testing::Contains(StartsWith("activated: "))))
+        << "the search ended before the fault";
+    // The bar was read up to the fault: the item is not found in it. The
+    // menuCommand behind it finds nothing in front (or what is gone). Each
+    // report is posted from the global queue: they may arrive in either order.
+    EXPECT_THAT(summariesSince(desktop, notificationsBefore, 2),
+                ::testing::UnorderedElementsAre(kLastItemNotFound, kMenuUnavailable))
+        << helper->transcript();
+    auto next = startApp(desktop, "Next");
+    const auto later = helper->lines().size();
+    emitRequest(desktop.env(), menuCommand("File -> Save"));
+    EXPECT_TRUE(next->waitForLine("activated: File -> Save")) << helper->transcript();
+    ASSERT_TRUE(helper->waitForLine("File -> Save", later));
+    EXPECT_EQ(helper->lines()[later], "in helper");
+    expectCleanStop(*helper);
+  }
+};
 
 TEST(Faults, AnApplicationKilledWhileItsMenuBarIsReadIsReportedAndTheQueueGoesOn) {
-  HeadlessDesktop desktop;
-  auto app = startApp(desktop, "Big", {"--big-menu", std::to_string(kBigMenu)});
-  auto helper = startHelper(desktop);
-  const auto before = helper->lines().size();
-  const auto notificationsBefore = notificationCalls(desktop).size();
-
-  startLongMenuSearch(desktop, *helper, before);
+  LongMenuSearch search;
+  auto& helper = search.helper;
+  ASSERT_NO_FATAL_FAILURE(search.start());
   {
-    RequestSender sender(desktop.env());
+    RequestSender sender(search.desktop.env());
     sender.send(marker("queued 1"));
     sender.send(menuCommand("queued 2"));
     sender.send(marker("queued 3"));
   }
-  ASSERT_EQ(::kill(app->pid(), SIGKILL), 0);
-  ASSERT_THAT(app->wait(), ::testing::Optional(::testing::Field(&ExitStatus::signal, SIGKILL)));
-
-  ASSERT_TRUE(helper->waitForLine(markerLine("queued 3"), before)) << helper->transcript();
-  EXPECT_THAT(app->lines(), ::testing::Not(::testing::Contains(StartsWith("activated: "))))
-      << "the search ended before the application was killed";
+  ASSERT_EQ(::kill(search.app->pid(), SIGKILL), 0);
+  ASSERT_THAT(search.app->wait(),
+              ::testing::Optional(::testing::Field(&ExitStatus::signal, SIGKILL)));
+  ASSERT_TRUE(helper->waitForLine(markerLine("queued 3"), search.before)) << helper->transcript();
 
   // Four requests, each run once, in the order sent.
   const auto lines = helper->lines();
-  EXPECT_EQ(countSince(*helper, before, "in helper"), 4u) << helper->transcript();
-  const auto second = indexOf(lines, markerLine("queued 1"), before);
+  EXPECT_EQ(countSince(*helper, search.before, "in helper"), 4u) << helper->transcript();
+  const auto second = indexOf(lines, markerLine("queued 1"), search.before);
   EXPECT_NE(indexOf(lines, markerLine("queued 3"), indexOf(lines, "queued 2", second)),
             std::string::npos)
       << helper->transcript();
-  // The menu bar was read up to the kill: the item is not found in it. The
-  // menuCommand behind it finds nothing in front (or what is gone).
-  EXPECT_THAT(summariesSince(desktop, notificationsBefore, 2),
-              ElementsAre(kLastItemNotFound, kMenuUnavailable))
-      << helper->transcript();
-  EXPECT_EQ(countSince(*helper, before, kMenuUnavailable), 1u);
-
-  expectALaterApplicationsMenuPressed(desktop, *helper);
-  expectCleanStop(*helper);
+  EXPECT_EQ(countSince(*helper, search.before, kMenuUnavailable), 1u);
+  search.finish();
 }
 
 // --- an application that stops answering ---------------------------------------
@@ -179,30 +186,25 @@ TEST(Faults, AFrozenApplicationCostsOneTimeOutPerRequestAndAnswersOnceThawed) {
 }
 
 TEST(Faults, TheAccessibilityBusDyingFailsAccessibilityActionsOnlyAndTheHelperRecovers) {
-  HeadlessDesktop desktop;
-  auto app = startApp(desktop, "Big", {"--big-menu", std::to_string(kBigMenu)});
-  auto helper = startHelper(desktop);
+  LongMenuSearch search;
+  auto& helper = search.helper;
   // The dbus-daemon of the accessibility bus: the launcher's child.
   pid_t daemon = 0;
-  for (const auto& process : desktop.processes()) {
+  for (const auto& process : search.desktop.processes()) {
     for (pid_t child :
          process.name == "at-spi-bus-launcher" ? childrenOf(process.pid) : std::vector<pid_t>{}) {
       if (commandLineOf(child).find("dbus-") != std::string::npos) daemon = child;
     }
   }
   ASSERT_GT(daemon, 0) << "no accessibility bus daemon among the desktop's processes";
-  const auto before = helper->lines().size();
-  const auto notificationsBefore = notificationCalls(desktop).size();
-
-  // The bus goes while the helper is in the middle of reading a menu bar.
-  startLongMenuSearch(desktop, *helper, before);
+  ASSERT_NO_FATAL_FAILURE(search.start());
   ASSERT_EQ(::kill(daemon, SIGKILL), 0);
   ASSERT_TRUE(gone(daemon, 5s));
 
   // Then every kind of request, back to back: the accessibility ones fail as
   // defined, the others are carried out.
   {
-    RequestSender sender(desktop.env());
+    RequestSender sender(search.desktop.env());
     sender.send(marker("after 1"));
     sender.send(menuCommand("File -> Save"));
     sender.send(R"({"simulateKeystroke":{"code":0}})");
@@ -210,9 +212,8 @@ TEST(Faults, TheAccessibilityBusDyingFailsAccessibilityActionsOnlyAndTheHelperRe
     sender.send(R"({"sleep":{}})");
     sender.send(marker("after 2"));
   }
+  const auto before = search.before;
   ASSERT_TRUE(helper->waitForLine(markerLine("after 2"), before, 20s)) << helper->transcript();
-  EXPECT_THAT(app->lines(), ::testing::Not(::testing::Contains(StartsWith("activated: "))))
-      << "the search ended before the bus died";
 
   const auto lines = helper->lines();
   EXPECT_EQ(countSince(*helper, before, "in helper"), 7u) << helper->transcript();
@@ -230,14 +231,9 @@ TEST(Faults, TheAccessibilityBusDyingFailsAccessibilityActionsOnlyAndTheHelperRe
   EXPECT_EQ(indexOf(lines, "A key up simulated", unavailable), down + 1);
   EXPECT_THAT(helper->lines(Stream::err),
               ::testing::Not(::testing::Contains(HasSubstr("No accessibility API permission"))));
-  EXPECT_THAT(summariesSince(desktop, notificationsBefore, 2),
-              ElementsAre(kLastItemNotFound, kMenuUnavailable));
-  EXPECT_THAT(logindCalls(desktop), ElementsAre("Suspend"));
-
-  // The session activates a new accessibility bus; an application started now
-  // is on it, and the helper presses its menu.
-  expectALaterApplicationsMenuPressed(desktop, *helper);
-  expectCleanStop(*helper);
+  EXPECT_THAT(logindCalls(search.desktop), ElementsAre("Suspend"));
+  // The session activates a new accessibility bus for the application started next.
+  search.finish();
 }
 
 // The process that owns the registry's name on the accessibility bus, asked by a

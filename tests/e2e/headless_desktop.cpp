@@ -150,7 +150,11 @@ ExitStatus ChildProcess::terminate() {
 
 std::string readFile(const std::filesystem::path& path) {
   std::ifstream in(path);
-  return {std::istreambuf_iterator<char>(in), {}};
+  try {
+    return {std::istreambuf_iterator<char>(in), {}};
+  } catch (const std::ios_base::failure&) {
+    return "";  // a file in /proc of a process that ended while it was read
+  }
 }
 
 std::vector<std::string> procStat(pid_t pid) {

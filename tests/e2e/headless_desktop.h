@@ -36,12 +36,9 @@ struct ExitStatus {
 
 enum class Stream { out, err };
 
-// A program of the test run as a child with the backend's own tasks: exactly
-// the given environment, no descriptor but 0, 1 and 2, default signal handling,
-// always reaped. Its standard output and standard error go to files, read back
-// line by line; standard input is /dev/null. The destructor ends it when it
-// still runs (the terminate signal, then the kill signal after a grace period).
-
+// A program of the test run as a child with the backend's own tasks (exactly
+// the given environment, always reaped); its standard output and error go to
+// files, read back line by line. The destructor terminates it if it still runs.
 class ChildProcess {
  public:
   using LinePredicate = std::function<bool(const std::string&)>;
@@ -56,8 +53,7 @@ class ChildProcess {
   pid_t pid() const;
 
   // True once a line of standard output (from line `from` on) equals `text` or
-  // satisfies the predicate; false after the time-out or once the process has
-  // ended without.
+  // satisfies the predicate; false at the time-out or the end of the process.
   bool waitForLine(const std::string& text, std::size_t from = 0,
                    Duration timeout = kDefaultTimeout);
   bool waitForLine(const LinePredicate& predicate, std::size_t from = 0,
@@ -97,8 +93,7 @@ struct DesktopProcess {
 
 class HeadlessDesktop {
  public:
-  // Starts the desktop; throws std::runtime_error with the script's messages
-  // when it cannot.
+  // Throws std::runtime_error with the script's messages when it cannot start.
   explicit HeadlessDesktop(HeadlessDesktopOptions options = {});
   // Stops the desktop and removes its folder (kept when ZORV_E2E_KEEP is set).
   ~HeadlessDesktop();
@@ -114,9 +109,8 @@ class HeadlessDesktop {
   // The processes it started, while it runs.
   std::vector<DesktopProcess> processes() const;
 
-  // Stops the desktop now; true when nothing is left running: no process it
-  // recorded, and no process that has its session bus in its environment (such
-  // as the accessibility registry, or an application). Idempotent.
+  // Stops the desktop now; true when no process it recorded, and none with its
+  // session bus in its environment (an application, say), is left. Idempotent.
   bool stop();
 
  private:

@@ -6,11 +6,8 @@
 
 #include <gmock/gmock.h>
 
-#include <future>
-#include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 
 #include "linux/atspi/atspi_element.h"
 #include "linux/atspi/atspi_observer.h"
@@ -28,102 +25,43 @@ using testing::PrivateBus;
 constexpr port::StatusCode kInvalidUIElement = -25202;
 constexpr port::StatusCode kUnsupported = -25205;
 
-// org.a11y.Bus on the session bus, answering GetAddress with whatever address
-// the test sets, with the org.a11y.Status switch (unreadable when absent). It
-// runs in a thread of its own, since the connection under test asks it
-// synchronously from the test's thread.
-class AccessibilityBusLauncher {
+// org.a11y.Bus on the session bus: GetAddress answers what the test sets, and
+// the org.a11y.Status switch is unreadable until set.
+class AccessibilityBusLauncher : public testing::MockService {
  public:
-  explicit AccessibilityBusLauncher(const PrivateBus& session) {
-    std::promise<void> ready;
-    thread_ = std::thread([this, &session, &ready] {
-      g_main_context_push_thread_default(context_);
-      GDBusConnection* connection = session.connect();
-      GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(
-          "<node><interface name='org.a11y.Bus'><method name='GetAddress'>"
-          "<arg type='s' direction='out'/></method></interface>"
-          "<interface name='org.a11y.Status'>"
-          "<property name='IsEnabled' type='b' access='readwrite'/></interface></node>",
-          nullptr);
-      // One table for both interfaces: GDBus calls only what each of them has.
-      static const GDBusInterfaceVTable vtable = {
-          [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GVariant*,
-             GDBusMethodInvocation* invocation, gpointer self) {
-            auto* launcher = static_cast<AccessibilityBusLauncher*>(self);
-            std::lock_guard lock(launcher->mutex_);
-            g_dbus_method_invocation_return_value(invocation,
-                                                  g_variant_new("(s)", launcher->address_.c_str()));
-          },
-          [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
-             GError** error, gpointer self) -> GVariant* {
-            auto* launcher = static_cast<AccessibilityBusLauncher*>(self);
-            std::lock_guard lock(launcher->mutex_);
-            if (launcher->enabled_) return g_variant_new_boolean(*launcher->enabled_);
-            g_set_error_literal(error, G_DBUS_ERROR, G_DBUS_ERROR_FAILED, "unreadable");
-            return nullptr;
-          },
-          [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
-             GVariant* value, GError**, gpointer self) -> gboolean {
-            auto* launcher = static_cast<AccessibilityBusLauncher*>(self);
-            std::lock_guard lock(launcher->mutex_);
-            launcher->enabled_ = g_variant_get_boolean(value);
-            return TRUE;
-          },
-          {}};
-      for (int i : {0, 1}) {
-        g_dbus_connection_register_object(connection, "/org/a11y/bus", node->interfaces[i], &vtable,
-                                          this, nullptr, nullptr);
-      }
-      g_dbus_node_info_unref(node);
-      g_bus_own_name_on_connection(connection, "org.a11y.Bus", G_BUS_NAME_OWNER_FLAGS_NONE, nullptr,
-                                   nullptr, nullptr, nullptr);
-      ready.set_value();
-      g_main_loop_run(loop_);
-      g_dbus_connection_close_sync(connection, nullptr, nullptr);  // gives up the name
-      g_object_unref(connection);
-      g_main_context_pop_thread_default(context_);
-    });
-    ready.get_future().wait();
+  explicit AccessibilityBusLauncher(const PrivateBus& session)
+      : MockService(session.address(), false, "org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus") {
+    control("AddMethod", g_variant_new("(sssss)", "", "GetAddress", "", "s", "ret = self.address"));
+    control("AddMethod",
+            g_variant_new("(sssss)", "org.freedesktop.DBus.Mock", "Run", "s", "", "exec(args[0])"));
   }
-  ~AccessibilityBusLauncher() {
-    g_main_context_invoke(
-        context_, [](gpointer loop) { return g_main_loop_quit(static_cast<GMainLoop*>(loop)), 0; },
-        loop_);
-    thread_.join();
-    g_main_loop_unref(loop_);
-    g_main_context_unref(context_);
-  }
-  void setAddress(std::string address) {
-    std::lock_guard lock(mutex_);
-    address_ = std::move(address);
-  }
-  void setEnabled(std::optional<bool> enabled) {
-    std::lock_guard lock(mutex_);
-    enabled_ = enabled;
-  }
-  // As a client on `connection` sees it, after what that client sent before.
-  static std::optional<bool> enabled(GDBusConnection* connection) {
-    GVariant* reply = g_dbus_connection_call_sync(
-        connection, "org.a11y.Bus", "/org/a11y/bus", "org.freedesktop.DBus.Properties", "Get",
-        g_variant_new("(ss)", "org.a11y.Status", "IsEnabled"), G_VARIANT_TYPE("(v)"),
-        G_DBUS_CALL_FLAGS_NONE, 2000, nullptr, nullptr);
-    if (!reply) return std::nullopt;
-    GVariant* value = nullptr;
-    g_variant_get(reply, "(v)", &value);
-    const bool on = g_variant_get_boolean(value);
-    g_variant_unref(value);
-    g_variant_unref(reply);
-    return on;
+  void setAddress(const std::string& address) { run("self.address = '" + address + "'"); }
+  void setEnabled(std::optional<bool> on) {
+    run(!on ? "self.props.pop('org.a11y.Status', None)"
+            : "self.props['org.a11y.Status'] = {'IsEnabled': dbus.Boolean(" +
+                  std::string(*on ? "True" : "False") + ")}");
   }
 
  private:
-  GMainContext* context_ = g_main_context_new();
-  GMainLoop* loop_ = g_main_loop_new(context_, FALSE);
-  std::mutex mutex_;
-  std::string address_;
-  std::optional<bool> enabled_;
-  std::thread thread_;
+  void run(const std::string& code) {
+    EXPECT_EQ(control("Run", g_variant_new("(s)", code.c_str())), "()") << code;
+  }
 };
+
+// The switch as a client on `connection` sees it, after what that client sent before.
+std::optional<bool> enabledSeenBy(GDBusConnection* connection) {
+  GVariant* reply = g_dbus_connection_call_sync(
+      connection, "org.a11y.Bus", "/org/a11y/bus", "org.freedesktop.DBus.Properties", "Get",
+      g_variant_new("(ss)", "org.a11y.Status", "IsEnabled"), G_VARIANT_TYPE("(v)"),
+      G_DBUS_CALL_FLAGS_NONE, 2000, nullptr, nullptr);
+  if (!reply) return std::nullopt;
+  GVariant* value = nullptr;
+  g_variant_get(reply, "(v)", &value);
+  const bool on = g_variant_get_boolean(value);
+  g_variant_unref(value);
+  g_variant_unref(reply);
+  return on;
+}
 
 // Another process on a bus, so that a unique name is taken: a mock D-Bus
 // service, which answers calls to methods it does not have with an error.
@@ -358,7 +296,7 @@ TEST_P(Permission, AfterStartUpOnlyASwitchedOffLauncherTakesItAway) {
   int untrusted = 0;
   ax.setUntrustedHandler([&] { ++untrusted; });
   ASSERT_TRUE(ax.isProcessTrustedWithOptions(true));
-  ASSERT_EQ(AccessibilityBusLauncher::enabled(client), true);
+  ASSERT_EQ(enabledSeenBy(client), true);
 
   if (!c.reachable) {
     GDBusConnection* probe = accessibility->connect();
@@ -374,12 +312,11 @@ TEST_P(Permission, AfterStartUpOnlyASwitchedOffLauncherTakesItAway) {
   }
   launcher->setEnabled(c.enabled);
   if (c.newLauncher) {
-    ASSERT_TRUE(zorv::testing::iterateUntil(
-        [&] { return AccessibilityBusLauncher::enabled(client).has_value(); }));
+    ASSERT_TRUE(zorv::testing::iterateUntil([&] { return enabledSeenBy(client).has_value(); }));
   }
   EXPECT_EQ(ax.isProcessTrustedWithOptions(false), c.trusted);
   EXPECT_EQ(untrusted, c.trusted ? 0 : 1);
-  EXPECT_EQ(AccessibilityBusLauncher::enabled(client), c.enabled);  // not switched on again
+  EXPECT_EQ(enabledSeenBy(client), c.enabled);  // not switched on again
   g_object_unref(client);
 }
 

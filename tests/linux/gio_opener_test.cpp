@@ -104,28 +104,24 @@ class Launching : public ::testing::TestWithParam<Launch> {
     for (std::string argument; std::getline(in, argument, '\0');) arguments.push_back(argument);
     return arguments;
   }
-  std::optional<port::PlatformError> openApplication(const std::string& applicationURL,
-                                                     std::vector<std::string> arguments) {
-    port::OpenConfiguration configuration;
-    configuration.allowsRunningApplicationSubstitution = false;
-    configuration.arguments = std::move(arguments);
+  // Opens `arguments` as URLs with the application, or starts it with them.
+  std::optional<port::PlatformError> open(const fs::path& application, bool asURLs,
+                                          std::vector<std::string> arguments) {
     std::optional<port::PlatformError> result;
     bool completed = false;
-    opener.openApplication(applicationURL, configuration,
-                           [&](port::RunningApplicationRef, std::optional<port::PlatformError> e) {
-                             result = std::move(e);
-                             completed = true;
-                           });
+    const auto completion = [&](port::RunningApplicationRef, std::optional<port::PlatformError> e) {
+      result = std::move(e);
+      completed = true;
+    };
+    port::OpenConfiguration configuration;
+    if (asURLs) {
+      opener.openURLs(arguments, url(application), configuration, completion);
+    } else {
+      configuration.allowsRunningApplicationSubstitution = false;
+      configuration.arguments = std::move(arguments);
+      opener.openApplication(url(application), configuration, completion);
+    }
     EXPECT_TRUE(completed);
-    return result;
-  }
-  std::optional<port::PlatformError> openURLs(const std::vector<std::string>& urls,
-                                              const std::string& applicationURL) {
-    std::optional<port::PlatformError> result;
-    opener.openURLs(urls, applicationURL, {},
-                    [&](port::RunningApplicationRef, std::optional<port::PlatformError> e) {
-                      result = std::move(e);
-                    });
     return result;
   }
 
@@ -140,8 +136,7 @@ TEST_P(Launching, TheProgramGetsExactlyItsArgumentsAndIsNeverLeftAZombie) {
   const auto& c = GetParam();
   fs::path application = recorder();
   if (c.exec) application = desktopEntry(application.string() + c.exec);
-  ASSERT_FALSE(c.asURLs ? openURLs(c.arguments, url(application))
-                        : openApplication(url(application), c.arguments));
+  ASSERT_FALSE(open(application, c.asURLs, c.arguments));
   // The entry's words before the field code, then the arguments.
   std::vector<std::string> expected;
   if (c.exec) expected = parsed(c.exec), expected.pop_back();
@@ -180,11 +175,11 @@ TEST_F(NotAnApplication, IsAnErrorWithGiosText) {
            {dir / "broken.desktop", "is not a valid desktop entry"},
            {missingProgram, "/nonexistent/zorv-program"},
        }) {
-    const auto error = openApplication(url(c.path), {});
+    const auto error = open(c.path, false, {});
     ASSERT_TRUE(error) << c.path;
     EXPECT_THAT(error->localizedDescription, HasSubstr(c.text)) << c.path;
     EXPECT_FALSE(error->domain.empty());
-    const auto urlError = openURLs({"https://example.org"}, url(c.path));
+    const auto urlError = open(c.path, true, {"https://example.org"});
     ASSERT_TRUE(urlError) << c.path;
     EXPECT_THAT(urlError->localizedDescription, HasSubstr(c.text)) << c.path;
   }

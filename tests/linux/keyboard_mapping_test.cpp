@@ -92,7 +92,7 @@ class XkbTranslation : public ::testing::Test {
 
 // Each group types its own characters at the same positions; the modifiers
 // choose the level; dead keys show their spacing characters.
-TEST_F(XkbTranslation, TheGroupAndTheModifiersChooseTheText) {
+TEST_F(XkbTranslation, TheGroupAndTheModifiersChooseTheTextThatMustFitTheBuffer) {
   const std::tuple<int, std::uint16_t, std::uint32_t, std::u16string> cases[] = {
       {0, 16, 0, u"y"},      {1, 16, 0, u"z"},    {1, 27, 0, u"\u00df"}, {1, 10, 0, u"<"},
       {1, 24, 0, u"\u00b4"}, {1, 24, 0x02, u"`"}, {0, 123, 0, u""},      {0, 63, 0, u""},
@@ -100,13 +100,10 @@ TEST_F(XkbTranslation, TheGroupAndTheModifiersChooseTheText) {
   for (const auto& [group, code, modifiers, expected] : cases) {
     EXPECT_EQ(text(group, code, modifiers), expected) << group << " " << code << " " << modifiers;
   }
-}
-
-TEST_F(XkbTranslation, TextLongerThanTheBufferIsAnError) {
-  XkbLayout layout(keymap_, 1);
-  const auto translation = layout.translate(27, 0, 0);
-  EXPECT_EQ(translation.status, linux_desktop::kOutputBufferTooSmall);
-  EXPECT_EQ(translation.text, u"");
+  // Text longer than the buffer is an error.
+  const auto tooLong = XkbLayout(keymap_, 1).translate(27, 0, 0);
+  EXPECT_EQ(tooLong.status, linux_desktop::kOutputBufferTooSmall);
+  EXPECT_EQ(tooLong.text, u"");
 }
 
 void setLayouts(const std::string& display, const std::string& layouts) {

@@ -5,7 +5,6 @@
 
 #include <gio/gio.h>
 
-#include <cstdlib>
 #include <optional>
 #include <string>
 
@@ -85,44 +84,16 @@ TEST(LogindAppleEvents, NoSystemBusIsAnInvalidConnection) {
   EXPECT_EQ(events.liveDescriptors(), 0u);
 }
 
-// A scripted stand-in for logind on a private bus: python-dbusmock with one
-// Suspend method whose body the test chooses.
-class LogindStandIn {
- public:
-  LogindStandIn(const std::string& address, const std::string& suspendCode)
-      : mock_({"/usr/bin/python3", "-m", "dbusmock", "--system", "org.freedesktop.login1",
-               "/org/freedesktop/login1", "org.freedesktop.login1.Manager"},
-              {{"DBUS_SYSTEM_BUS_ADDRESS", address}}),
-        bus_(connectToBus(address)) {
-    if (!iterateUntil([&] { return nameHasOwner(bus_, "org.freedesktop.login1"); }, 10000)) {
-      throw std::runtime_error("dbusmock did not appear");
-    }
-    call("AddMethod", g_variant_new("(sssss)", "org.freedesktop.login1.Manager", "Suspend", "b", "",
-                                    suspendCode.c_str()));
-  }
-  ~LogindStandIn() { g_object_unref(bus_); }
-
-  // The recorded calls, as GVariant text.
-  std::string calls() {
-    GVariant* reply = call("GetCalls", nullptr);
-    if (!reply) return "";
-    gchar* text = g_variant_print(reply, FALSE);
-    std::string out = text;
-    g_free(text);
-    g_variant_unref(reply);
-    return out;
-  }
-
- private:
-  GVariant* call(const char* method, GVariant* parameters) {
-    return g_dbus_connection_call_sync(bus_, "org.freedesktop.login1", "/org/freedesktop/login1",
-                                       "org.freedesktop.DBus.Mock", method, parameters, nullptr,
-                                       G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, nullptr);
-  }
-
-  TestProcess mock_;
-  GDBusConnection* bus_;
-};
+// A stand-in for logind with one Suspend method whose body the test chooses.
+std::unique_ptr<MockService> logind(const PrivateBus& bus, const std::string& suspendCode) {
+  auto mock =
+      std::make_unique<MockService>(bus.address(), true, "org.freedesktop.login1",
+                                    "/org/freedesktop/login1", "org.freedesktop.login1.Manager");
+  EXPECT_EQ(mock->control("AddMethod", g_variant_new("(sssss)", "org.freedesktop.login1.Manager",
+                                                     "Suspend", "b", "", suspendCode.c_str())),
+            "()");
+  return mock;
+}
 
 TEST(LogindAppleEvents, SleepIsSuspendWithoutInteractionAndNoLogindOrARefusalIsReported) {
   PrivateBus privateBus;
@@ -130,15 +101,15 @@ TEST(LogindAppleEvents, SleepIsSuspendWithoutInteractionAndNoLogindOrARefusalIsR
   LogindAppleEvents events;
   EXPECT_EQ(send(events, kSlep), linux_desktop::kProcNotFound);  // no logind on the bus
   {
-    LogindStandIn logind(privateBus.address(), "");
+    auto standIn = logind(privateBus, "");
     EXPECT_EQ(send(events, kSlep), port::kSuccess);
-    const std::string calls = logind.calls();
+    const std::string calls = standIn->control("GetCalls", nullptr);
     EXPECT_THAT(calls, ::testing::HasSubstr("'Suspend', [<false>]"));
     EXPECT_EQ(calls.find("Suspend"), calls.rfind("Suspend")) << "called once";
   }
-  LogindStandIn logind(privateBus.address(),
-                       "raise dbus.exceptions.DBusException('not allowed', "
-                       "name='org.freedesktop.DBus.Error.AccessDenied')");
+  auto refusing = logind(privateBus,
+                         "raise dbus.exceptions.DBusException('not allowed', "
+                         "name='org.freedesktop.DBus.Error.AccessDenied')");
   EXPECT_EQ(send(events, kSlep), linux_desktop::kErrAEPrivilegeError);
 }
 

@@ -40,6 +40,21 @@ std::string text(const std::vector<std::uint8_t>& bytes) {
   return {bytes.begin(), bytes.end()};
 }
 
+// A task for `path` with `arguments` and an empty environment, not launched.
+std::shared_ptr<PosixTask> newTask(PosixTasks& tasks, const std::string& path,
+                                   const std::vector<std::string>& arguments = {}) {
+  auto task = std::static_pointer_cast<PosixTask>(tasks.createTask());
+  task->setLaunchPath(path);
+  task->setArguments(arguments);
+  task->setEnvironment({});
+  return task;
+}
+
+// Ignores the terminate signal, and says so by creating `ready`.
+std::string stubborn(const fs::path& ready) {
+  return "trap '' TERM; : > '" + ready.string() + "'; exec /bin/sleep 30";
+}
+
 // Runs `path` with `arguments` and waits; standard output and error as texts.
 struct Run {
   std::shared_ptr<PosixTask> task;
@@ -50,11 +65,9 @@ struct Run {
 Run run(const std::string& path, const std::vector<std::string>& arguments,
         const std::map<std::string, std::string>& environment = {}) {
   PosixTasks tasks;
-  auto task = std::static_pointer_cast<PosixTask>(tasks.createTask());
+  auto task = newTask(tasks, path, arguments);
   auto out = tasks.createPipe();
   auto err = tasks.createPipe();
-  task->setLaunchPath(path);
-  task->setArguments(arguments);
   task->setEnvironment(environment);
   task->setStandardOutput(out);
   task->setStandardError(err);
@@ -118,12 +131,10 @@ TEST(PosixTasks, ArgumentsArriveUnchangedAndTheOutputsInTheirPipes) {
 
 TEST(PosixTasks, DiscardedOutputNeverStallsTheChild) {
   PosixTasks tasks;
-  auto task = tasks.createTask();
-  auto err = tasks.createPipe();
-  task->setLaunchPath("/bin/sh");
   // Far more than a pipe holds, then a word on standard error.
-  task->setArguments({"-c", "/usr/bin/head -c 20000000 /dev/zero; printf done >&2"});
-  task->setEnvironment({});
+  auto task =
+      newTask(tasks, "/bin/sh", {"-c", "/usr/bin/head -c 20000000 /dev/zero; printf done >&2"});
+  auto err = tasks.createPipe();
   task->setStandardError(err);
   task->discardStandardOutput();
   ASSERT_FALSE(task->launch());
@@ -133,13 +144,11 @@ TEST(PosixTasks, DiscardedOutputNeverStallsTheChild) {
   task->waitUntilExit();
 }
 
-TEST(PosixTasks, TerminateSendsTheTerminateSignal) {
+TEST(PosixTasks, ATaskLaunchesOnceAndTerminateSendsTheTerminateSignal) {
   PosixTasks tasks;
-  auto task = std::static_pointer_cast<PosixTask>(tasks.createTask());
-  task->setLaunchPath("/bin/sleep");
-  task->setArguments({"30"});
-  task->setEnvironment({});
+  auto task = newTask(tasks, "/bin/sleep", {"30"});
   ASSERT_FALSE(task->launch());
+  EXPECT_TRUE(task->launch());
   task->terminate();
   task->waitUntilExit();
   const auto status = task->terminationStatus();
@@ -153,15 +162,9 @@ TEST(PosixTasks, AChildIgnoringTheTerminateSignalIsKilledAfterTheGracePeriod) {
   ScratchDir dir;
   const fs::path ready = dir.path() / "ready";
   PosixTasks tasks;
-  auto task = std::static_pointer_cast<PosixTask>(tasks.createTask());
-  task->setLaunchPath("/bin/sh");
-  task->setArguments({"-c", "trap '' TERM; : > '" + ready.string() + "'; exec /bin/sleep 30"});
-  task->setEnvironment({});
+  auto task = newTask(tasks, "/bin/sh", {"-c", stubborn(ready)});
   ASSERT_FALSE(task->launch());
-  for (int i = 0; i < 500 && !fs::exists(ready); ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  ASSERT_TRUE(fs::exists(ready));
+  ASSERT_TRUE(iterateUntil([&] { return fs::exists(ready); }));
 
   const auto asked = std::chrono::steady_clock::now();
   task->terminate();
@@ -183,10 +186,7 @@ TEST(PosixTasks, ARunningChildKeepsItsTaskAliveAndIsReapedWithoutAnyoneWaiting) 
   pid_t pid = 0;
   PosixTasks tasks;
   {
-    auto task = std::static_pointer_cast<PosixTask>(tasks.createTask());
-    task->setLaunchPath("/bin/sleep");
-    task->setArguments({"0.3"});
-    task->setEnvironment({});
+    auto task = newTask(tasks, "/bin/sleep", {"0.3"});
     ASSERT_FALSE(task->launch());
     pid = task->processIdentifier();
     weak = task;
@@ -214,13 +214,9 @@ TEST(PosixTasks, ShutdownReleasesReadersDropsDelayedWorkAndKillsChildrenAskedToE
   auto limitsRun = std::make_unique<std::atomic<int>>(0);
   std::vector<pid_t> pids;
   std::shared_ptr<port::Task> askedToEnd;
-  for (const auto& script : {std::string("exec /bin/sleep 30"),
-                             "trap '' TERM; : > '" + ready.string() + "'; exec /bin/sleep 30"}) {
-    auto task = std::static_pointer_cast<PosixTask>(tasks->createTask());
+  for (const auto& script : {std::string("exec /bin/sleep 30"), stubborn(ready)}) {
+    auto task = newTask(*tasks, "/bin/sh", {"-c", script});
     auto err = tasks->createPipe();
-    task->setLaunchPath("/bin/sh");
-    task->setArguments({"-c", script});
-    task->setEnvironment({});
     task->setStandardError(err);
     task->discardStandardOutput();
     ASSERT_FALSE(task->launch());
@@ -273,10 +269,8 @@ TEST(PosixTasks, AFileThatCannotBeStartedIsAnErrorAndReadersAreNotLeftWaiting) {
            {"", "No launch path"},
        }) {
     PosixTasks tasks;
-    auto task = tasks.createTask();
+    auto task = newTask(tasks, c.path);
     auto err = tasks.createPipe();
-    task->setLaunchPath(c.path);
-    task->setEnvironment({});
     task->setStandardError(err);
     task->discardStandardOutput();
     const auto error = task->launch();
@@ -290,16 +284,6 @@ TEST(PosixTasks, AFileThatCannotBeStartedIsAnErrorAndReadersAreNotLeftWaiting) {
     task->waitUntilExit();                               // nothing to wait for
     task->terminate();
   }
-}
-
-TEST(PosixTasks, ATaskLaunchesOnlyOnce) {
-  PosixTasks tasks;
-  auto task = tasks.createTask();
-  task->setLaunchPath("/bin/true");
-  task->setEnvironment({});
-  ASSERT_FALSE(task->launch());
-  EXPECT_TRUE(task->launch());
-  task->waitUntilExit();
 }
 
 fs::perms permissions(const fs::path& path) {
@@ -366,7 +350,7 @@ std::string contents(const fs::path& path) {
   return {std::istreambuf_iterator<char>(in), {}};
 }
 
-TEST(UserFiles, ANewFileIsOwnerOnlyAndLeavesNoTemporaryFile) {
+TEST(UserFiles, ANewFileIsOwnerOnlyAndLeavesNoTemporaryFileAndAFailureSaysWhichAndWhy) {
   ScratchDir dir;
   UserFiles files;
   const auto target = dir.path() / "message.txt";
@@ -381,6 +365,11 @@ TEST(UserFiles, ANewFileIsOwnerOnlyAndLeavesNoTemporaryFile) {
     names.push_back(entry.path().filename());
   }
   EXPECT_THAT(names, ElementsAre("message.txt"));
+
+  const auto failed = files.writeNewFile("/nonexistent-zorv/dir/message.txt", "x");
+  ASSERT_TRUE(failed);
+  EXPECT_THAT(failed->localizedDescription, HasSubstr("message.txt"));
+  EXPECT_THAT(failed->localizedDescription, HasSubstr("No such file or directory"));
 }
 
 // Whatever has the name already (a file, a link, a folder) is refused as
@@ -432,14 +421,6 @@ TEST(UserFiles, OfWritesAtOnceToOneNameExactlyOneSucceeds) {
   EXPECT_EQ(written, 1);
   EXPECT_EQ(refused, 7);
   EXPECT_THAT(contents(target), ::testing::StartsWith("writer "));
-}
-
-TEST(UserFiles, AWriteThatFailsSaysWhichFileAndWhy) {
-  UserFiles files;
-  const auto error = files.writeNewFile("/nonexistent-zorv/dir/message.txt", "x");
-  ASSERT_TRUE(error);
-  EXPECT_THAT(error->localizedDescription, HasSubstr("message.txt"));
-  EXPECT_THAT(error->localizedDescription, HasSubstr("No such file or directory"));
 }
 
 TEST(UserFiles, CurrentDirectoryAndExistence) {

@@ -71,6 +71,32 @@ bool nameHasOwner(GDBusConnection* bus, const std::string& name) {
   return owned;
 }
 
+MockService::MockService(const std::string& address, bool system, const std::string& name,
+                         const std::string& path, const std::string& interface)
+    : process_({"/usr/bin/python3", "-m", "dbusmock", system ? "--system" : "--session", name, path,
+                interface},
+               {{system ? "DBUS_SYSTEM_BUS_ADDRESS" : "DBUS_SESSION_BUS_ADDRESS", address}}),
+      bus_(connectToBus(address)),
+      name_(name),
+      path_(path) {
+  if (!iterateUntil([&] { return nameHasOwner(bus_, name_); }, 10000)) {
+    g_object_unref(bus_);
+    throw std::runtime_error("dbusmock did not appear as " + name);
+  }
+}
+
+std::string MockService::control(const char* method, GVariant* parameters) {
+  GVariant* reply = g_dbus_connection_call_sync(
+      bus_, name_.c_str(), path_.c_str(), "org.freedesktop.DBus.Mock", method, parameters, nullptr,
+      G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, nullptr);
+  if (!reply) return "";
+  gchar* text = g_variant_print(reply, FALSE);
+  std::string out = text;
+  g_free(text);
+  g_variant_unref(reply);
+  return out;
+}
+
 // Xvfb writes its display number once it accepts clients.
 PrivateXServer::PrivateXServer()
     : server_(

@@ -47,6 +47,26 @@ class PrivateBus {
   TestProcess daemon_;
 };
 
+// A python-dbusmock service on the bus at `address` (as the system bus, or the
+// session bus), owning `name` once constructed.
+class MockService {
+ public:
+  MockService(const std::string& address, bool system, const std::string& name,
+              const std::string& path, const std::string& interface);
+  ~MockService() { g_object_unref(bus_); }
+  MockService(const MockService&) = delete;
+  MockService& operator=(const MockService&) = delete;
+  // Calls a method of the mock's control interface: the reply as GVariant
+  // text ("()" when empty), or "" when the call failed.
+  std::string control(const char* method, GVariant* parameters);
+
+ private:
+  TestProcess process_;
+  GDBusConnection* bus_;
+  std::string name_;
+  std::string path_;
+};
+
 // A private Xvfb on a display number of its own choosing.
 class PrivateXServer {
  public:

@@ -74,9 +74,7 @@ TEST(StandardErrorReport, IsByteForByteTheHeadingTextPathAndArguments) {
             "File execution error:\nline 1\nline 2\n\n\n/t\nwith the arguments:\n[]");
   EXPECT_EQ(helper::standardErrorReport(bytes("x"), "/t", {"say \"hi\"", "a\tb"}),
             "File execution error:\nx\n\n/t\nwith the arguments:\n[\"say \\\"hi\\\"\", \"a\\tb\"]");
-}
-
-TEST(StandardErrorReport, TextThatIsNotUTF8IsReplacedByOneLine) {
+  // Text that is not UTF-8 is replaced by one line.
   EXPECT_EQ(helper::standardErrorReport({0x6f, 0xff, 0x6f}, "/t", {}),
             "File execution error:\nfailed to read the standard error\n\n/t\nwith the "
             "arguments:\n[]");

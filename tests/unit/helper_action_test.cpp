@@ -75,9 +75,13 @@ URL url(std::string_view text) {
   return URL::parse(std::string(text)).value();
 }
 
-// Expected outcomes besides a decoded action (written as fieldsOf would).
+// Expected outcomes besides a decoded action (written as fieldsOf would):
+// the key-count failure, any other failure, a failure whose text holds REASON.
 const std::string kKeyCountFailure = "<fails: invalid number of keys>";
 const std::string kFailure = "<fails>";
+std::string failure(const std::string& reason) {
+  return "<fails: " + reason + ">";
+}
 
 struct DecodeRow {
   const char* label;
@@ -93,18 +97,22 @@ std::ostream& operator<<(std::ostream& out, const DecodeRow& row) {
 // borrow the key-count text: it is reserved for that one reason.
 void expectOutcome(const std::string& document, const std::string& expected) {
   const auto result = decodeHelperActionDocument(document);
-  if (expected == kKeyCountFailure) {
-    ASSERT_TRUE(std::holds_alternative<DecodingError>(result)) << fieldsOf(std::get<0>(result));
-    EXPECT_EQ(std::get<DecodingError>(result).description, kInvalidNumberOfKeys);
-  } else if (expected == kFailure) {
-    ASSERT_TRUE(std::holds_alternative<DecodingError>(result)) << fieldsOf(std::get<0>(result));
-    const std::string& description = std::get<DecodingError>(result).description;
-    EXPECT_FALSE(description.empty());
-    EXPECT_NE(description, kInvalidNumberOfKeys);
-  } else {
+  if (!expected.starts_with("<fails")) {
     ASSERT_TRUE(std::holds_alternative<HelperAction>(result))
         << std::get<DecodingError>(result).description;
     EXPECT_EQ(fieldsOf(std::get<HelperAction>(result)), expected);
+    return;
+  }
+  ASSERT_TRUE(std::holds_alternative<DecodingError>(result)) << fieldsOf(std::get<0>(result));
+  const std::string& description = std::get<DecodingError>(result).description;
+  if (expected == kKeyCountFailure) {
+    EXPECT_EQ(description, kInvalidNumberOfKeys);
+    return;
+  }
+  EXPECT_FALSE(description.empty());
+  EXPECT_NE(description, kInvalidNumberOfKeys);
+  if (expected != kFailure) {
+    EXPECT_THAT(description, HasSubstr(expected.substr(8, expected.size() - 9)));
   }
 }
 
@@ -215,65 +223,54 @@ std::string nestedTo(int depth) {
   return R"({"sleep":{},"x":)" + std::string(arrays, '[') + std::string(arrays, ']') + "}";
 }
 
-std::string failureOf(const std::string& document) {
-  const auto result = decodeHelperActionDocument(document);
-  if (!std::holds_alternative<DecodingError>(result)) return "<decoded>";
-  return std::get<DecodingError>(result).description;
+std::string repeated(const std::string& text, int times) {
+  std::string all;
+  for (int i = 0; i < times; ++i) all += text;
+  return all;
 }
 
-const std::string kTooDeep = "nested deeper than";
+const std::string kTooDeep = failure("nested deeper than");
+const std::string kPadHead = R"({"sleep":{},"pad":")";
+const std::string kPad(kMaxDocumentBytes - kPadHead.size() - 2, 'x');
+const std::string kDigits(900'000, '7');
+const std::string kObjects = repeated(R"({"a":)", 100'000);
+const std::string kSegments = repeated("a/", 300'000);
 
-TEST(HelperActionLimits, DepthUpToTheLimitDecodesAndBeyondIsRefused) {
-  expectOutcome(nestedTo(kMaxDocumentDepth), "sleep");
-  EXPECT_THAT(failureOf(nestedTo(kMaxDocumentDepth + 1)), HasSubstr(kTooDeep));
-  // Also where the deep part sits inside a payload that is otherwise ignored.
-  EXPECT_THAT(failureOf(R"({"sleep":{"x":)" + std::string(100, '[') + std::string(100, ']') + "}}"),
-              HasSubstr(kTooDeep));
-}
+// Documents far deeper than the limit yet within the size limit must reach the
+// depth guard before a deep tree is built or walked (run under AddressSanitizer).
+INSTANTIATE_TEST_SUITE_P(
+    Limits, DecodeTable,
+    testing::Values(
+        DecodeRow{"DepthAtTheLimit", nestedTo(kMaxDocumentDepth), "sleep"},
+        DecodeRow{"DepthBeyond", nestedTo(kMaxDocumentDepth + 1), kTooDeep},
+        DecodeRow{"DeepInAnIgnoredPayload",
+                  R"({"sleep":{"x":)" + std::string(100, '[') + std::string(100, ']') + "}}",
+                  kTooDeep},
+        DecodeRow{"SizeAtTheLimit", kPadHead + kPad + "\"}", "sleep"},
+        DecodeRow{"SizeBeyond", kPadHead + kPad + "x\"}", failure("longer than")},
+        DecodeRow{"OpenArrays", std::string(kMaxDocumentBytes, '['), kTooDeep},
+        DecodeRow{"ClosedArrays", std::string(400'000, '[') + std::string(400'000, ']'), kTooDeep},
+        DecodeRow{"Objects", kObjects + "0" + std::string(100'000, '}'), kTooDeep},
+        DecodeRow{"ObjectsAfterACase", R"({"sleep":{},"menu":)" + kObjects, kTooDeep},
+        codeRow("HugeNumber", kDigits, kFailure), codeRow("HugeNegative", "-" + kDigits, kFailure),
+        codeRow("HugeFraction", "0." + kDigits, kFailure),
+        codeRow("HugeExponent", "1e" + kDigits, kFailure),
+        // Trailing zeros in the fraction do not make it a fraction.
+        codeRow("TrailingZeros", "36." + std::string(900'000, '0'), "36"),
+        DecodeRow{"LongURL", R"({"openURL":{"url":"https://example.com/)" + kSegments + R"("}})",
+                  R"(openURL "https://example.com/)" + kSegments + R"(" none)"}),
+    rowName);
 
-TEST(HelperActionLimits, SizeUpToTheLimitDecodesAndBeyondIsRefused) {
-  const std::string head = R"({"sleep":{},"pad":")";
-  const std::string tail = "\"}";
-  const std::string pad(kMaxDocumentBytes - head.size() - tail.size(), 'x');
-  expectOutcome(head + pad + tail, "sleep");
-  EXPECT_THAT(failureOf(head + pad + "x" + tail), HasSubstr("longer than"));
-}
-
-// Far deeper than the limit, yet within the size limit: the depth guard must
-// refuse these before a deep tree is built or walked (run under AddressSanitizer).
-TEST(HelperActionLimits, DeepNestingWithinTheSizeLimitReachesTheDepthGuard) {
-  std::string objects;
-  for (int i = 0; i < 100'000; ++i) objects += R"({"a":)";
-  for (const std::string& document :
-       {std::string(kMaxDocumentBytes, '['), std::string(400'000, '[') + std::string(400'000, ']'),
-        objects + "0" + std::string(100'000, '}'), R"({"sleep":{},"menu":)" + objects}) {
-    ASSERT_LE(document.size(), kMaxDocumentBytes);
-    EXPECT_THAT(failureOf(document), HasSubstr(kTooDeep));
-  }
-}
-
-TEST(HelperActionLimits, HugeNumbersAndLongURLs) {
-  const std::string digits(900'000, '7');
-  for (const std::string& number : {digits, "-" + digits, "0." + digits, "1e" + digits}) {
-    expectOutcome(R"({"simulateKeystroke":{"code":)" + number + "}}", kFailure);
-  }
-  // Trailing zeros in the fraction do not make it a fraction.
-  expectOutcome(R"({"simulateKeystroke":{"code":36.)" + std::string(900'000, '0') + "}}",
-                "simulateKeystroke 36");
-  std::string segments;
-  for (int i = 0; i < 300'000; ++i) segments += "a/";
-  expectOutcome(R"({"openURL":{"url":"https://example.com/)" + segments + R"("}})",
-                R"(openURL "https://example.com/)" + segments + R"(" none)");
-}
-
-// --- worked examples: the exact bytes a sender writes ----------------------
+// --- worked examples: the exact bytes a sender writes (or "": round trip only)
 
 struct Example {
   HelperAction action;
   std::string document;
 };
 
-TEST(HelperActionEncoding, WorkedExamplesEncodeToTheExactDocumentAndDecodeBack) {
+TEST(HelperActionEncoding, EncodesToTheExactDocumentAndDecodesBack) {
+  const std::string tricky =
+      "Caf\xC3\xA9 \"quoted\" back\\slash\n\ttab /slash \xF0\x9F\x98\x80 \0nul"s;
   const Example examples[] = {
       {{HelperAction::Menu{{"File", "Export", "PDF"}}},
        R"({"menu":{"menuItems":["File","Export","PDF"]}})"},
@@ -295,39 +292,25 @@ TEST(HelperActionEncoding, WorkedExamplesEncodeToTheExactDocumentAndDecodeBack) 
       {{HelperAction::SimulateKeystroke{292}}, R"({"simulateKeystroke":{"code":292}})"},
       {{HelperAction::SwitchInputMethod{"ExampleLayout"}},
        R"({"switchInputMethod":{"inputSourceID":"ExampleLayout"}})"},
+      {{HelperAction::Menu{{"", tricky, "->"}}}, ""},
+      {{HelperAction::OpenURL{url("https://example.com/a?b=c&d=%20#frag"), "/Apps/My App.app"}},
+       ""},
+      {{HelperAction::OpenURL{url("relative/path.txt"), std::nullopt}}, ""},
+      {{HelperAction::LaunchApp{tricky, std::nullopt}}, ""},
+      {{HelperAction::SimulateKeystroke{std::numeric_limits<std::int64_t>::min()}}, ""},
+      {{HelperAction::SwitchInputMethod{tricky}}, ""},
   };
   for (const Example& example : examples) {
-    SCOPED_TRACE(example.document);
-    EXPECT_EQ(encodeHelperAction(example.action), example.document);
-    const auto decoded = decodeHelperActionDocument(example.document);
-    ASSERT_TRUE(std::holds_alternative<HelperAction>(decoded))
-        << std::get<DecodingError>(decoded).description;
-    EXPECT_EQ(fieldsOf(std::get<HelperAction>(decoded)), fieldsOf(example.action));
+    const std::string document = encodeHelperAction(example.action);
+    SCOPED_TRACE(document);
+    if (!example.document.empty()) {
+      EXPECT_EQ(document, example.document);
+    }
+    expectOutcome(document, fieldsOf(example.action));
     // Every proper prefix is a truncated document.
     for (std::size_t length = 0; length < example.document.size(); ++length) {
       expectOutcome(example.document.substr(0, length), kFailure);
     }
-  }
-}
-
-TEST(HelperActionEncoding, DecodingTheEncodingGivesTheSameAction) {
-  const std::string tricky =
-      "Caf\xC3\xA9 \"quoted\" back\\slash\n\ttab /slash \xF0\x9F\x98\x80 \0nul"s;
-  const HelperAction actions[] = {
-      {HelperAction::Menu{{"", tricky, "->"}}},
-      {HelperAction::OpenURL{url("https://example.com/a?b=c&d=%20#frag"), "/Apps/My App.app"}},
-      {HelperAction::OpenURL{url("relative/path.txt"), std::nullopt}},
-      {HelperAction::LaunchApp{tricky, std::nullopt}},
-      {HelperAction::SimulateKeystroke{std::numeric_limits<std::int64_t>::min()}},
-      {HelperAction::SwitchInputMethod{tricky}},
-  };
-  for (const HelperAction& action : actions) {
-    const std::string document = encodeHelperAction(action);
-    SCOPED_TRACE(document);
-    const auto decoded = decodeHelperActionDocument(document);
-    ASSERT_TRUE(std::holds_alternative<HelperAction>(decoded))
-        << std::get<DecodingError>(decoded).description;
-    EXPECT_EQ(fieldsOf(std::get<HelperAction>(decoded)), fieldsOf(action));
   }
   // Text that is not UTF-8 still gives a document that decodes.
   expectOutcome(encodeHelperAction({HelperAction::SwitchInputMethod{"a\xFF"
@@ -356,20 +339,14 @@ TEST(URL, ParsesURIReferencesOnlyAndKeepsTheTextAsGiven) {
 
 // --- menu command info ------------------------------------------------------
 
+// Canonical equality itself is tested with the support code.
 TEST(MenuCommandInfo, EqualUnderCanonicalEquivalenceOnlyAndHashedAlike) {
   using Info = HelperAction::MenuCommandInfo;
   const Info precomposed{"Caf\xC3\xA9 -> Export"};  // U+00E9
   const Info decomposed{"Cafe\xCC\x81 -> Export"};  // e + U+0301
-  const Info dotsOneWay{"a\xCC\xA3\xCC\x87"};       // combining below, above
-  const Info dotsOtherWay{"a\xCC\x87\xCC\xA3"};     // above, below
   EXPECT_TRUE(precomposed == decomposed);
-  EXPECT_TRUE(dotsOneWay == dotsOtherWay);
-  EXPECT_EQ(std::unordered_set<Info>({precomposed, decomposed, dotsOneWay, dotsOtherWay}).size(),
-            2u);
+  EXPECT_EQ(std::unordered_set<Info>({precomposed, decomposed, Info{"a"}}).size(), 2u);
   EXPECT_FALSE(Info{"File -> Export"} == Info{"file -> export"});
-  EXPECT_FALSE(Info{"File -> Export"} == Info{"File -> Export "});
-  // A compatibility equivalent (the "fi" ligature) is a different title.
-  EXPECT_FALSE(Info{"\xEF\xAC\x81le"} == Info{"file"});
   EXPECT_FALSE(Info{"a\0b"s} == Info{"a"});
 }
 

@@ -69,7 +69,9 @@ TEST_F(InputSources, OnlyEnabledSelectableKeyboardSourcesWithIdAndNameAreListed)
 class SwitchInputMethod : public HelperOnMemoryDesktop {
  protected:
   void SetUp() override {
-    desktop.inputSources.enabled = {source("us"), source("de"), source("fr")};
+    desktop.inputSources.enabled = {
+        source("us"),       source("de"), source("fr"), source("shared"), source("shared", "2nd"),
+        source("caf\u00e9")};
     desktop.inputSources.current = desktop.inputSources.enabled[0];
     launch();
   }
@@ -78,37 +80,34 @@ class SwitchInputMethod : public HelperOnMemoryDesktop {
   }
 };
 
-TEST_F(SwitchInputMethod, SelectsTheSourceWithThatIdentifierAndPrintsNothingElse) {
-  run(request("de"));
-  EXPECT_THAT(selected(), ElementsAre("de"));
-  EXPECT_EQ(desktop.inputSources.current, desktop.inputSources.enabled[1]);
-  EXPECT_THAT(out(), ElementsAre("in helper"));
-  EXPECT_THAT(notificationTitles(), IsEmpty());
-}
+// Every source with the identifier is selected, in list order, and the last
+// stays current; nothing is printed or reported, whether any matched or not.
+struct Selection {
+  const char* name;
+  const char* id;
+  std::vector<std::string> selected;
+  std::size_t current;  // index in the list
+};
 
-TEST_F(SwitchInputMethod, AnUnknownIdentifierChangesNothingAndPrintsNothing) {
-  for (const char* id : {"xx", "DE", "de ", ""}) run(request(id));
-  EXPECT_THAT(selected(), IsEmpty());
-  EXPECT_EQ(desktop.inputSources.current, desktop.inputSources.enabled[0]);
-  EXPECT_THAT(out(), ElementsAre("in helper", "in helper", "in helper", "in helper"));
+class SelectionOf : public SwitchInputMethod, public ::testing::WithParamInterface<Selection> {};
+
+TEST_P(SelectionOf, SelectsEveryMatchAndPrintsNothingElse) {
+  run(request(GetParam().id));
+  EXPECT_EQ(selected(), GetParam().selected);
+  EXPECT_EQ(desktop.inputSources.current, desktop.inputSources.enabled[GetParam().current]);
+  EXPECT_THAT(out(), ElementsAre("in helper"));
   EXPECT_THAT(notificationTitles(), IsEmpty());
   EXPECT_THAT(desktop.alerts.shown, IsEmpty());
 }
 
-TEST_F(SwitchInputMethod, EveryMatchIsSelectedInListOrderAndTheLastStaysCurrent) {
-  auto first = source("shared", "First");
-  auto second = source("shared", "Second");
-  desktop.inputSources.enabled = {first, source("us"), second};
-  run(request("shared"));
-  EXPECT_THAT(selected(), ElementsAre("shared", "shared"));
-  EXPECT_EQ(desktop.inputSources.current, second);
-}
-
-TEST_F(SwitchInputMethod, IdentifiersMatchUnderCanonicalEquivalence) {
-  desktop.inputSources.enabled.push_back(source("caf\u00e9"));
-  run(request("cafe\u0301"));
-  EXPECT_THAT(selected(), ElementsAre("caf\u00e9"));
-}
+INSTANTIATE_TEST_SUITE_P(
+    Identifiers, SelectionOf,
+    ::testing::Values(Selection{"one", "de", {"de"}, 1}, Selection{"unknown", "xx", {}, 0},
+                      Selection{"otherCase", "DE", {}, 0}, Selection{"trailingSpace", "de ", {}, 0},
+                      Selection{"empty", "", {}, 0},
+                      Selection{"two", "shared", {"shared", "shared"}, 4},
+                      Selection{"canonicallyEquivalent", "cafe\u0301", {"caf\u00e9"}, 5}),
+    [](const auto& test) { return std::string(test.param.name); });
 
 TEST_F(SwitchInputMethod, TheListIsReadOnceAndSourcesEnabledLaterAreNotSeen) {
   run(request("de"));

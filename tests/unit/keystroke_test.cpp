@@ -126,31 +126,25 @@ TEST_F(SimulateKeystroke, TheLogLinesFollowTheEventsTheyReport) {
                           "key: 55 up flags=0", "stdout: \u2318 A key up simulated"));
 }
 
-TEST_F(SimulateKeystroke, AKeyWithoutEventIsNeitherPressedNorReleased) {
-  desktop.keyboard.failingKeyCodes = {130};
-  run(request(0x300 + 130));
-  EXPECT_THAT(posted(desktop.keyboard), IsEmpty());
-  EXPECT_THAT(out(), ElementsAre("in helper",
-                                 "\u2318 \u21e7 130 key down not simulated: the keyboard event "
-                                 "could not be created"));
-  EXPECT_EQ(desktop.keyboard.liveEvents, 0);
-
+// A key without event is neither pressed nor released; when a modifier has
+// none, the others are not pressed either: they would never be released.
+TEST_F(SimulateKeystroke, AKeyOrModifierWithoutEventLeavesNothingPressed) {
+  for (const auto& [failing, code, keys] : {std::tuple{130, 0x300 + 130, "\u2318 \u21e7 130"},
+                                            {58, 0x100 + 0x800 + 2, "\u2318 \u2325 D"}}) {
+    desktop.keyboard.failingKeyCodes = {std::uint16_t(failing)};
+    desktop.console.lines.clear();
+    run(request(code));
+    EXPECT_THAT(posted(desktop.keyboard), IsEmpty());
+    EXPECT_THAT(out(), ElementsAre("in helper", std::string(keys) +
+                                                    " key down not simulated: the keyboard event "
+                                                    "could not be created"));
+    EXPECT_EQ(desktop.keyboard.liveEvents, 0);
+  }
   // The next request runs normally: a plain key is one down and one up without flags.
   desktop.console.lines.clear();
   run(request(0));
   EXPECT_THAT(posted(desktop.keyboard), ElementsAre("0 down 0", "0 up 0"));
   EXPECT_THAT(out(), ElementsAre("in helper", "A key down simulated", "A key up simulated"));
-}
-
-TEST_F(SimulateKeystroke, AModifierWithoutEventLeavesNothingPressed) {
-  desktop.keyboard.failingKeyCodes = {58};
-  run(request(0x100 + 0x800 + 2));
-  // Command is not pressed either: it would never be released.
-  EXPECT_THAT(posted(desktop.keyboard), IsEmpty());
-  EXPECT_THAT(out(), ElementsAre("in helper",
-                                 "\u2318 \u2325 D key down not simulated: the keyboard event "
-                                 "could not be created"));
-  EXPECT_EQ(desktop.keyboard.liveEvents, 0);
 }
 
 }  // namespace

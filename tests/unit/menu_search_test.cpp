@@ -120,12 +120,5 @@ TEST(MenuSearch, ReadsFarLessThanTheWholeTreeForADeepPath) {
   EXPECT_LT(searched * 10, wholeTree) << searched << " reads against " << wholeTree;
 }
 
-TEST(MenuSearch, AnUnreadableMenuBarPrintsTheSameLine) {
-  MemoryDesktop desktop;
-  desktop.accessibility.application(kApp)->readErrors["AXMenuBar"] = kAXErrorCannotComplete;
-  EXPECT_EQ(MenuSearch::open(desktop.platform(), kApp), nullptr);
-  EXPECT_THAT(desktop.console.lines, ::testing::ElementsAre("error: AXError.CannotComplete."));
-}
-
 }  // namespace
 }  // namespace zorv::testing

@@ -27,10 +27,7 @@ std::string launchAppRequest(const std::string& path, std::optional<std::string>
 
 class Opening : public HelperOnMemoryDesktop {
  protected:
-  void SetUp() override {
-    launch();
-    desktop.files.currentDirectory = "/home/user";
-  }
+  void SetUp() override { launch(); }  // in the current directory /home/user
 };
 
 TEST_F(Opening, WithoutApplicationTheDefaultHandlerOpensItAndNothingIsReported) {

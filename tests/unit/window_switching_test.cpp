@@ -30,33 +30,35 @@ class WindowSwitching : public HelperOnMemoryDesktop {
     setMainWindow(pid, node);
     desktop.accessibility.postNotification(node, "AXMainWindowChanged");
   }
+  // A running with the main window `a` (none when null) and active, B too when
+  // `b` is given; then the helper starts.
+  void start(const std::shared_ptr<AXNode>& a,
+             std::optional<std::shared_ptr<AXNode>> b = std::nullopt) {
+    desktop.workspace.launch(kA, "A");
+    if (a) setMainWindow(kA, a);
+    if (b) desktop.workspace.launch(kB, "B");
+    if (b && *b) setMainWindow(kB, *b);
+    desktop.workspace.activate(kA);
+    launch();
+  }
   // What switchWindow asked of the platform, and the platform's reaction to it.
   std::vector<std::string> switchAndFollow() {
     desktop.log.clear();
     run(kSwitch);
-    auto writes = desktop.log.withPrefix("AXUIElementSetAttributeValue ");
-    for (const auto& w : writes) {
-      if (w == "AXFrontmost AXApplication \"\"") {
-        for (auto pid : {kA, kB}) {
-          if (desktop.accessibility.application(pid)->attributes.count("AXFrontmost") &&
-              *desktop.accessibility.application(pid)->attributes["AXFrontmost"].get<bool>()) {
-            desktop.accessibility.application(pid)->attributes.erase("AXFrontmost");
-            desktop.workspace.activate(pid);
-          }
-        }
+    for (auto pid : {kA, kB}) {
+      auto& attributes = desktop.accessibility.application(pid)->attributes;
+      const auto frontmost = attributes.find("AXFrontmost");
+      if (frontmost != attributes.end() && *frontmost->second.get<bool>()) {
+        attributes.erase(frontmost);
+        desktop.workspace.activate(pid);
       }
     }
-    return writes;
+    return desktop.log.withPrefix("AXUIElementSetAttributeValue ");
   }
 };
 
 TEST_F(WindowSwitching, DoesNothingFirstThenGoesBackAndForthBetweenTwoApplications) {
-  desktop.workspace.launch(kA, "A");
-  desktop.workspace.launch(kB, "B");
-  setMainWindow(kA, window(kA, "A1"));
-  setMainWindow(kB, window(kB, "B1"));
-  desktop.workspace.activate(kA);
-  launch();                                   // seeded with A
+  start(window(kA, "A1"), window(kB, "B1"));  // seeded with A
   EXPECT_THAT(switchAndFollow(), IsEmpty());  // nothing to go back to yet
   desktop.workspace.activate(kB);
 
@@ -67,12 +69,9 @@ TEST_F(WindowSwitching, DoesNothingFirstThenGoesBackAndForthBetweenTwoApplicatio
 }
 
 TEST_F(WindowSwitching, AlternatesBetweenTwoMainWindowsOfOneApplication) {
-  desktop.workspace.launch(kA, "A");
   auto w1 = window(kA, "W1");
   auto w2 = window(kA, "W2");
-  setMainWindow(kA, w1);
-  desktop.workspace.activate(kA);
-  launch();
+  start(w1);
   mainWindowBecomes(kA, w2);
 
   EXPECT_THAT(switchAndFollow(), ElementsAre("AXMain AXWindow \"W1\""));
@@ -81,13 +80,7 @@ TEST_F(WindowSwitching, AlternatesBetweenTwoMainWindowsOfOneApplication) {
 }
 
 TEST_F(WindowSwitching, AWindowChangeAfterAnActivationStaysInsideTheApplication) {
-  desktop.workspace.launch(kA, "A");
-  desktop.workspace.launch(kB, "B");
-  setMainWindow(kA, window(kA, "A1"));
-  auto b1 = window(kB, "B1");
-  setMainWindow(kB, b1);
-  desktop.workspace.activate(kA);
-  launch();
+  start(window(kA, "A1"), window(kB, "B1"));
   desktop.workspace.activate(kB);
   // A's windows are no longer observed once B is active.
   mainWindowBecomes(kA, window(kA, "A2"));
@@ -98,10 +91,7 @@ TEST_F(WindowSwitching, AWindowChangeAfterAnActivationStaysInsideTheApplication)
 }
 
 TEST_F(WindowSwitching, ReactivatingTheRecordedApplicationPointsToItself) {
-  desktop.workspace.launch(kA, "A");
-  setMainWindow(kA, window(kA, "A1"));
-  desktop.workspace.activate(kA);
-  launch();
+  start(window(kA, "A1"));
   desktop.workspace.activate(kA);
   EXPECT_EQ(delegate.windowSwitchingState().previous,
             (support::Either<port::Pid, ax::UIElementPtr>::left(kA)));
@@ -109,12 +99,9 @@ TEST_F(WindowSwitching, ReactivatingTheRecordedApplicationPointsToItself) {
 }
 
 TEST_F(WindowSwitching, AnUntitledWindowNeverBecomesActiveThroughAMainWindowChange) {
-  desktop.workspace.launch(kA, "A");
   auto untitled = window(kA, std::nullopt);
   auto titled = window(kA, "T");
-  setMainWindow(kA, untitled);  // at activation it is taken as it is
-  desktop.workspace.activate(kA);
-  launch();
+  start(untitled);  // at activation it is taken as it is
   ASSERT_TRUE(delegate.windowSwitchingState().activeWindow);
 
   mainWindowBecomes(kA, titled);
@@ -124,10 +111,7 @@ TEST_F(WindowSwitching, AnUntitledWindowNeverBecomesActiveThroughAMainWindowChan
 }
 
 TEST_F(WindowSwitching, AQuitApplicationPrintsAnEmptyLine) {
-  desktop.workspace.launch(kA, "A");
-  desktop.workspace.launch(kB, "B");
-  desktop.workspace.activate(kA);
-  launch();
+  start(nullptr, nullptr);
   desktop.workspace.activate(kB);
   desktop.workspace.quit(kA);
   run(kSwitch);
@@ -135,11 +119,8 @@ TEST_F(WindowSwitching, AQuitApplicationPrintsAnEmptyLine) {
 }
 
 TEST_F(WindowSwitching, ARefusedSwitchPrintsTheError) {
-  desktop.workspace.launch(kA, "A");
   auto w1 = window(kA, "W1");
-  setMainWindow(kA, w1);
-  desktop.workspace.activate(kA);
-  launch();
+  start(w1);
   mainWindowBecomes(kA, window(kA, "W2"));
   w1->writeResults["AXMain"] = kAXErrorInvalidUIElement;
   run(kSwitch);
