@@ -5,7 +5,13 @@
 // For comparison, the same for `xdotool key --delay 0 a` run as a process each
 // time (its default waits 12 ms between the events), and for zorv-send.
 //
-//   build/ci/bench/zorv_bench_keystroke_latency [COUNT]
+// With --sway, on a headless sway instead: there the key events are those a
+// Wayland client with the keyboard focus receives (zorv-bench-key-observer,
+// which stamps each wl_keyboard.key event with the monotonic clock as it
+// arrives), and the comparison is `wtype a`, run as a process each time (wtype
+// uploads a keymap of its own, so there any key's release counts).
+//
+//   build/ci/bench/zorv_bench_keystroke_latency [--sway] [COUNT]
 
 #include <gio/gio.h>
 #include <poll.h>
@@ -133,17 +139,50 @@ Summary report(const char* what, std::vector<double> micros) {
   return {at(0.5)};
 }
 
-// Runs `trigger` `count` times and times each run until the release of
-// `lastKey` reaches the server.
-std::vector<double> measure(int count, KeyEventRecorder& recorder, int lastKey,
+// Key events as a Wayland client with the keyboard focus receives them: the
+// observer's "key release EVDEV-CODE MICROSECONDS" lines.
+class ObservedKeyEvents {
+ public:
+  explicit ObservedKeyEvents(ChildProcess& observer) : observer_(observer) {}
+
+  // The arrival time of the first release of `evdev` (any key when negative)
+  // after `since`.
+  std::optional<Clock::time_point> waitForRelease(int evdev, Clock::time_point since) {
+    const std::string prefix =
+        evdev < 0 ? "key release " : "key release " + std::to_string(evdev) + " ";
+    std::optional<Clock::time_point> found;
+    observer_.waitForLine(
+        [&](const std::string& line) {
+          if (line.rfind(prefix, 0) != 0) return false;
+          const auto at = Clock::time_point(
+              std::chrono::microseconds(std::atoll(line.c_str() + line.rfind(' ') + 1)));
+          if (at < since) return false;
+          found = at;
+          return true;
+        },
+        from_);
+    from_ = observer_.lines().size();
+    return found;
+  }
+
+ private:
+  ChildProcess& observer_;
+  std::size_t from_ = 0;
+};
+
+using WaitForRelease = std::function<std::optional<Clock::time_point>(Clock::time_point)>;
+
+// Runs `trigger` `count` times and times each run until `released` sees the
+// keystroke's last key event.
+std::vector<double> measure(int count, const WaitForRelease& released,
                             const std::function<void()>& trigger) {
   std::vector<double> micros;
   for (int i = 0; i < count; ++i) {
     const auto start = Clock::now();
     trigger();
-    const auto at = recorder.waitForRelease(lastKey, start);
+    const auto at = released(start);
     if (!at) {
-      std::fprintf(stderr, "run %d: the key never reached the server\n", i);
+      std::fprintf(stderr, "run %d: the key event never arrived\n", i);
       std::exit(1);
     }
     micros.push_back(std::chrono::duration<double, std::micro>(*at - start).count());
@@ -151,28 +190,87 @@ std::vector<double> measure(int count, KeyEventRecorder& recorder, int lastKey,
   return micros;
 }
 
+std::vector<double> measure(int count, KeyEventRecorder& recorder, int lastKey,
+                            const std::function<void()>& trigger) {
+  return measure(
+      count, [&](Clock::time_point since) { return recorder.waitForRelease(lastKey, since); },
+      trigger);
+}
+
+void sendKeystroke(GDBusConnection* bus, int code) {
+  const std::string json = R"({"simulateKeystroke":{"code":)" + std::to_string(code) + "}}";
+  g_dbus_connection_emit_signal(bus, nullptr, kRequestObjectPath, kRequestInterface, kRequestMember,
+                                g_variant_new("(s)", json.c_str()), nullptr);
+  g_dbus_connection_flush_sync(bus, nullptr, nullptr);
+}
+
+GDBusConnection* sessionBus(const HeadlessDesktop& desktop) {
+  return g_dbus_connection_new_for_address_sync(
+      desktop.variable("DBUS_SESSION_BUS_ADDRESS").c_str(),
+      static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                        G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+      nullptr, nullptr, nullptr);
+}
+
+int runOnSway(int count) {
+  HeadlessDesktop desktop({.notifications = false, .logind = false, .sway = true});
+  ChildProcess helper({ZORV_BENCH_HELPER}, desktop.env());
+  if (!zorv::bench::waitUntilListening(helper, desktop.env())) return 1;
+  ChildProcess observer({ZORV_BENCH_KEY_OBSERVER, "Keys"}, desktop.env());
+  if (!observer.waitForLine("ready")) {
+    std::fprintf(stderr, "the observer got no focus:\n%s\n", observer.transcript().c_str());
+    return 1;
+  }
+  ObservedKeyEvents events(observer);
+  GDBusConnection* bus = sessionBus(desktop);
+  auto released = [&](int evdev) -> WaitForRelease {
+    return
+        [&events, evdev](Clock::time_point since) { return events.waitForRelease(evdev, since); };
+  };
+  // Evdev codes of A and the left Shift; wtype's keys have codes of its keymap.
+  constexpr int kEvdevA = kKeyA - 8, kEvdevShiftL = kShiftL - 8, kAnyKey = -1;
+  // The first keystroke builds the key-name table; it is not timed.
+  measure(1, released(kEvdevA), [&] { sendKeystroke(bus, 0); });
+
+  const auto plain = report("signal -> a released (code 0)",
+                            measure(count, released(kEvdevA), [&] { sendKeystroke(bus, 0); }));
+  report("signal -> Shift released (code 0x300)",
+         measure(count, released(kEvdevShiftL), [&] { sendKeystroke(bus, 0x300); }));
+  g_object_unref(bus);
+  const auto sent =
+      report("zorv-send -> a released", measure(count, released(kEvdevA), [&] {
+               ChildProcess run({ZORV_BENCH_SEND, "simulateKeystroke", "0"}, desktop.env());
+               run.wait();
+             }));
+  const auto wtype = report("wtype a -> a released", measure(count, released(kAnyKey), [&] {
+                              ChildProcess run({"wtype", "a"}, desktop.env());
+                              run.wait();
+                            }));
+  std::printf("ratio wtype / signal: %.1f\n", wtype.median / plain.median);
+  std::printf("ratio wtype / zorv-send: %.2f\n", wtype.median / sent.median);
+  helper.terminate();
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  XInitThreads();
+  const bool sway = argc > 1 && std::string(argv[1]) == "--sway";
+  if (sway) {
+    --argc;
+    ++argv;
+  }
   const int count = argc > 1 ? std::max(1, std::atoi(argv[1])) : 1000;
+  if (sway) return runOnSway(count);
+  XInitThreads();
   HeadlessDesktop desktop({.notifications = false, .logind = false, .accessibility = true});
   KeyEventRecorder recorder(desktop.variable("DISPLAY"));
 
   ChildProcess helper({ZORV_BENCH_HELPER}, desktop.env());
   if (!zorv::bench::waitUntilListening(helper, desktop.env())) return 1;
 
-  GDBusConnection* bus = g_dbus_connection_new_for_address_sync(
-      desktop.variable("DBUS_SESSION_BUS_ADDRESS").c_str(),
-      static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-                                        G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-      nullptr, nullptr, nullptr);
-  auto send = [bus](int code) {
-    const std::string json = R"({"simulateKeystroke":{"code":)" + std::to_string(code) + "}}";
-    g_dbus_connection_emit_signal(bus, nullptr, kRequestObjectPath, kRequestInterface,
-                                  kRequestMember, g_variant_new("(s)", json.c_str()), nullptr);
-    g_dbus_connection_flush_sync(bus, nullptr, nullptr);
-  };
+  GDBusConnection* bus = sessionBus(desktop);
+  auto send = [bus](int code) { sendKeystroke(bus, code); };
   // The first keystroke builds the key-name table; it is not timed.
   measure(1, recorder, kKeyA, [&] { send(0); });
 

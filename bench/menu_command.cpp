@@ -1,8 +1,9 @@
 // Time for a whole menuCommand (read the menu bar, resolve the path, press the
 // item) on a generated GTK menu bar, from the request to the application's
-// report of the activation.
+// report of the activation. With --sway the desktop is a headless sway and the
+// application a GTK client of it on Wayland.
 //
-//   build/ci/bench/zorv_bench_menu_command [ITEMS] [RUNS]
+//   build/ci/bench/zorv_bench_menu_command [--sway] [ITEMS] [RUNS]
 
 #include <algorithm>
 #include <chrono>
@@ -18,9 +19,15 @@ using namespace zorv::e2e;
 using Clock = std::chrono::steady_clock;
 
 int main(int argc, char** argv) {
+  const bool sway = argc > 1 && std::string(argv[1]) == "--sway";
+  if (sway) {
+    --argc;
+    ++argv;
+  }
   const int items = argc > 1 ? std::max(10, std::atoi(argv[1])) : 600;
   const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 50;
-  HeadlessDesktop desktop({.notifications = false, .logind = false, .accessibility = true});
+  HeadlessDesktop desktop(
+      {.notifications = false, .logind = false, .accessibility = true, .sway = sway});
   auto app = startApp(desktop, "Bench", {"--big-menu", std::to_string(items)});
   if (!accessibleApplication(desktop.env(), "Bench")) {
     std::fprintf(stderr, "the application did not start:\n%s\n", app->transcript().c_str());
@@ -47,7 +54,9 @@ int main(int argc, char** argv) {
   }
   std::sort(millis.begin(), millis.end());
   std::printf(
-      "menuCommand \"%s\" on a %d-item menu bar: n=%d  median %.1f ms  min %.1f ms  max %.1f ms\n",
-      path.c_str(), items, runs, millis[millis.size() / 2], millis.front(), millis.back());
+      "menuCommand \"%s\" on a %d-item menu bar%s: n=%d  median %.1f ms  min %.1f ms  max %.1f "
+      "ms\n",
+      path.c_str(), items, sway ? " (sway)" : "", runs, millis[millis.size() / 2], millis.front(),
+      millis.back());
   return 0;
 }
