@@ -134,8 +134,9 @@ struct Summary {
 Summary report(const char* what, std::vector<double> micros) {
   std::sort(micros.begin(), micros.end());
   auto at = [&](double q) { return micros[std::size_t(q * double(micros.size() - 1))]; };
-  std::printf("%-40s n=%zu  median %.3f ms  p99 %.3f ms  max %.3f ms\n", what, micros.size(),
-              at(0.5) / 1000, at(0.99) / 1000, micros.back() / 1000);
+  std::printf("%-40s n=%zu  median %.3f ms  min %.3f ms  p99 %.3f ms  max %.3f ms\n", what,
+              micros.size(), at(0.5) / 1000, micros.front() / 1000, at(0.99) / 1000,
+              micros.back() / 1000);
   return {at(0.5)};
 }
 
