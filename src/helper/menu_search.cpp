@@ -118,4 +118,49 @@ void MenuSearch::press(const Node& node) {
   platform_.accessibility.performAction(node.element, "AXPress");  // outcome not checked
 }
 
+void MenuSearch::walk(bool withUnreachable, const std::function<void(const Visit&)>& visit) {
+  std::vector<std::string> names;
+  walkBelow(*root_, names, withUnreachable, visit);
+}
+
+void MenuSearch::walkBelow(Node& node, std::vector<std::string>& names, bool withUnreachable,
+                           const std::function<void(const Visit&)>& visit) {
+  auto& titled = items(node);
+  std::size_t next = 0;  // the titled items come in the order of the entries read here
+  auto meet = [&](Node& item) {
+    bool first = true;
+    for (std::size_t i = 0; i < next && first; ++i) {
+      first = !(support::canonicallyEqual(titled[i]->name, item.name) && kept(*titled[i]));
+    }
+    ++next;
+    names.push_back(item.name);
+    const bool hasSubmenu = !submenus(item).empty();
+    visit({names, item.element, true, hasSubmenu, kept(item), first});
+    if (hasSubmenu && (withUnreachable || kept(item))) {
+      walkBelow(item, names, withUnreachable, visit);
+    }
+    names.pop_back();
+  };
+  if (node.depth == 0 || !withUnreachable) {
+    for (auto& item : titled) meet(*item);
+    return;
+  }
+  // The untitled entries between the titled ones, read again (as items() read them).
+  for (const auto& submenu : submenus(node)) {
+    auto entries = readElements(platform_, submenu, "AXChildren");
+    if (!entries) continue;
+    for (const auto& entry : *entries) {
+      if (next < titled.size() && port::sameElement(titled[next]->element, entry)) {
+        meet(*titled[next]);
+        continue;
+      }
+      auto title = readString(platform_, entry, "AXTitle");
+      if (title && !title->empty()) continue;  // a title that came only now
+      names.emplace_back();
+      visit({names, entry, false, false, false, false});
+      names.pop_back();
+    }
+  }
+}
+
 }  // namespace zorv::helper

@@ -5,6 +5,7 @@
 // dropped, in the same order), but a path such as "File -> Export -> PDF" reads
 // three menus instead of the whole bar.
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -32,11 +33,28 @@ class MenuSearch {
   // Presses the node when it has an element that is enabled right now.
   void press(const Node& node);
 
+  // One item of the menu bar as walk() meets it.
+  struct Visit {
+    const std::vector<std::string>& names;  // from the menu bar down to the item
+    const port::ElementRef& element;
+    bool titled;      // an untitled item (a separator, say) is no node of the search
+    bool hasSubmenu;  // it holds a menu, empty or not
+    bool kept;        // findFirst would look at it: a bar entry, or sized and enabled
+    bool first;       // no kept item before it in its menu has the same name
+  };
+  // Every item of the menu bar, depth first in menu order, with what the search
+  // makes of it: findFirst, given the names of an item that is kept and first at
+  // every level, returns that item. Untitled items, and the items below one
+  // that is not kept, are met only `withUnreachable`.
+  void walk(bool withUnreachable, const std::function<void(const Visit&)>& visit);
+
  private:
   explicit MenuSearch(port::Platform& platform);
   std::vector<std::unique_ptr<Node>>& items(Node& node);
   const std::vector<port::ElementRef>& submenus(Node& node);
   bool kept(Node& node);
+  void walkBelow(Node& node, std::vector<std::string>& names, bool withUnreachable,
+                 const std::function<void(const Visit&)>& visit);
 
   port::Platform& platform_;
   std::unique_ptr<Node> root_;

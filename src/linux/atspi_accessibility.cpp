@@ -6,9 +6,9 @@
 
 #include "linux/atspi/atspi_observer.h"
 #include "linux/atspi/key_binding.h"
+#include "linux/atspi/menu_opening.h"
 #include "linux/atspi/menu_press.h"
 #include "linux/atspi/menu_structure.h"
-#include "linux/atspi/menu_opening.h"
 #include "linux/x11/x11_windows.h"
 
 namespace zorv::linux_desktop {
@@ -426,6 +426,9 @@ port::AXResult<port::Value> AtspiAccessibility::objectAttribute(const AtspiRef& 
     auto s = states(ref, timeout);
     if (!s.ok()) return failed(s);
     if (attribute == "AXEnabled") {
+      // A separator is no item to choose: disabled, as the platform has it.
+      auto r = role(ref, timeout);
+      if (r.ok() && r.value == ATSPI_ROLE_SEPARATOR) return {0, false};
       return {0, has(s.value, ATSPI_STATE_ENABLED) && has(s.value, ATSPI_STATE_SENSITIVE)};
     }
     if (attribute == "AXFocused") return {0, has(s.value, ATSPI_STATE_FOCUSED)};
