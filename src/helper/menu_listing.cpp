@@ -36,9 +36,10 @@ bool writable(const std::string& path, const std::vector<std::string>& names,
 
 }  // namespace
 
-MenuListing MenuListing::read(port::Platform& platform, std::optional<port::Pid> pid,
-                              bool withSkipped) {
+MenuListing MenuListing::read(port::Platform& platform, const Options& options) {
   MenuListing listing;
+  auto pid = options.pid;
+  const bool withSkipped = options.withSkipped;
   auto& ax = platform.accessibility;
   if (pid) {
     auto running = platform.workspace.runningApplicationWithProcessIdentifier(*pid);
@@ -111,7 +112,7 @@ MenuListing MenuListing::read(port::Platform& platform, std::optional<port::Pid>
     if (visit.hasSubmenu || (!skipped.empty() && !withSkipped)) return;
     entry.names = visit.names;
     entry.enabled = enabled;
-    entry.shortcut = visit.titled ? shortcutOf(quiet, visit.element) : std::nullopt;
+    if (visit.titled && options.withShortcuts) entry.shortcut = shortcutOf(quiet, visit.element);
     entry.skipped = std::move(skipped);
     entry.element = visit.element;
     listing.entries.push_back(std::move(entry));

@@ -36,10 +36,15 @@ struct MenuListing {
   std::optional<std::string> applicationName;
   std::vector<Entry> entries;
 
-  // The items without a submenu of the menu bar of `pid`, or of the frontmost
-  // application, in menu order; those menuCommand skips only `withSkipped`.
-  // Nothing is written to the platform's standard output.
-  static MenuListing read(port::Platform& platform, std::optional<port::Pid> pid, bool withSkipped);
+  struct Options {
+    std::optional<port::Pid> pid;  // else the frontmost application
+    bool withSkipped = false;      // also the items menuCommand skips
+    bool withShortcuts = false;    // one more read per item
+  };
+
+  // The items without a submenu of the menu bar, in menu order. Nothing is
+  // written to the platform's standard output.
+  static MenuListing read(port::Platform& platform, const Options& options);
 };
 
 }  // namespace zorv::helper

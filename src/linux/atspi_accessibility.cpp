@@ -285,8 +285,7 @@ port::AXResult<port::Rect> AtspiAccessibility::extents(const AtspiRef& ref, int 
 // them all out in one buffer that each string overwrites (and may move), so the
 // reply can carry freed memory, which ends Firefox when it is not UTF-8.
 port::AXResult<std::string> AtspiAccessibility::keyBinding(const AtspiRef& ref, int timeout) {
-  auto reply = bus_.call(ref, "org.a11y.atspi.Action", "GetKeyBinding", g_variant_new("(i)", 0),
-                         G_VARIANT_TYPE("(s)"), timeout, kAttributeUnsupported);
+  auto reply = snapshot_.read(ref, AtspiSnapshot::Read::keyBinding, timeout);
   if (!reply.ok()) return {reply.code, {}};
   const gchar* binding = nullptr;
   g_variant_get(reply.value.get(), "(&s)", &binding);

@@ -86,7 +86,9 @@ int main(int argc, char** argv) {
   g_set_prgname("zorv-menus");
   zorv::linux_desktop::LinuxPlatform desktop;
   using Listing = zorv::helper::MenuListing;
-  const auto listing = Listing::read(desktop.platform(), options->pid, options->all);
+  const auto listing = Listing::read(
+      desktop.platform(),
+      {.pid = options->pid, .withSkipped = options->all, .withShortcuts = options->json});
   if (listing.failure) {
     switch (*listing.failure) {
       case Listing::Failure::noFrontmostApplication:

@@ -76,6 +76,13 @@ AtspiCall AtspiSnapshot::callFor(const AtspiRef& ref, Read what) const {
               g_variant_new("(u)", ATSPI_COORD_TYPE_SCREEN),
               G_VARIANT_TYPE("((iiii))"),
               kAttributeUnsupported};
+    case Read::keyBinding:
+      return {ref,
+              "org.a11y.atspi.Action",
+              "GetKeyBinding",
+              g_variant_new("(i)", 0),
+              G_VARIANT_TYPE("(s)"),
+              kAttributeUnsupported};
     case Read::children:
       break;
   }
@@ -86,6 +93,15 @@ AtspiCall AtspiSnapshot::callFor(const AtspiRef& ref, Read what) const {
 AtspiReply AtspiSnapshot::read(const AtspiRef& ref, Read what, int timeoutMs) {
   if (bus_.changes() != changes_) forget();
   AtspiReply reply;
+  if (what != Read::role && what != Read::name) {
+    if (auto it = siblings_.find(key(ref, Read::role));
+        it != siblings_.end() && !replies_.contains(key(ref, what))) {
+      const auto siblings = it->second;
+      std::vector<std::pair<AtspiRef, Read>> wanted;
+      for (const auto& sibling : *siblings) wanted.emplace_back(sibling, what);
+      fetch(std::move(wanted), timeoutMs);
+    }
+  }
   if (auto it = replies_.find(key(ref, what)); it != replies_.end()) {
     reply = copy(it->second);
   } else {
@@ -161,6 +177,8 @@ void AtspiSnapshot::prefetch(const AtspiRef& parent, const AtspiReply& children,
     if (std::string(path) != kNullPath) kids.push_back(bus_.object(bus, path));
   }
   g_variant_iter_free(iter);
+  const auto siblings = std::make_shared<const std::vector<AtspiRef>>(kids);
+  for (const auto& kid : kids) siblings_[key(kid, Read::role)] = siblings;
   const auto parentRole = knownRole(parent);
   const bool menu = parentRole == ATSPI_ROLE_MENU_BAR || parentRole == ATSPI_ROLE_MENU;
   std::vector<std::pair<AtspiRef, Read>> wanted;
@@ -208,6 +226,7 @@ void AtspiSnapshot::keep(const AtspiRef& ref, Read what, AtspiReply reply) {
 void AtspiSnapshot::forget() {
   replies_.clear();
   prefetched_.clear();
+  siblings_.clear();
   changes_ = bus_.changes();
 }
 

@@ -19,6 +19,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -32,7 +33,8 @@ namespace zorv::linux_desktop {
 
 class AtspiSnapshot {
  public:
-  enum class Read { role, name, states, extents, children };
+  // keyBinding: Action.GetKeyBinding of the first action.
+  enum class Read { role, name, states, extents, children, keyBinding };
 
   explicit AtspiSnapshot(AtspiBus& bus) : bus_(bus) {}
   ~AtspiSnapshot();
@@ -64,7 +66,12 @@ class AtspiSnapshot {
 
   AtspiBus& bus_;
   std::map<Key, AtspiReply> replies_;
-  std::set<Key> prefetched_;   // the children replies whose children were prefetched
+  std::set<Key> prefetched_;  // the children replies whose children were prefetched
+  // The children of a prefetched parent, by key(child, Read::role): their
+  // states, extents, children or key binding, when not kept yet, are fetched
+  // for all of them at once, as a reader that asks one item of a menu asks its
+  // neighbours next.
+  std::map<Key, std::shared_ptr<const std::vector<AtspiRef>>> siblings_;
   std::uint64_t changes_ = 0;  // bus_.changes() when the replies were read
   unsigned forgetSource_ = 0;  // the idle source that empties the snapshot
 };
