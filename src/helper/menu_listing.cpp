@@ -23,17 +23,6 @@ std::optional<MenuListing::Shortcut> shortcutOf(port::Platform& platform,
   return MenuListing::Shortcut{*key, *modifiers};
 }
 
-// Whether the path text, read back as menuCommand reads it, gives these names.
-bool writable(const std::string& path, const std::vector<std::string>& names,
-              const std::optional<std::string>& applicationName) {
-  const auto parsed = menuPath(path, applicationName);
-  if (parsed.size() != names.size()) return false;
-  for (std::size_t i = 0; i < names.size(); ++i) {
-    if (!support::canonicallyEqual(parsed[i], names[i])) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 MenuListing MenuListing::read(port::Platform& platform, const Options& options) {
@@ -81,35 +70,39 @@ MenuListing MenuListing::read(port::Platform& platform, const Options& options) 
     return listing;
   }
 
-  std::vector<std::string> inherited;  // by depth: why nothing below is reached
-  std::vector<bool> enabledAbove;
+  // By depth: why the search never goes below, whether enabled, whether first.
+  std::vector<std::string> inherited;
+  std::vector<bool> enabledAbove, firstAbove;
   search->walk(withSkipped, [&](const MenuSearch::Visit& visit) {
     const std::size_t depth = visit.names.size();
     inherited.resize(depth);
     enabledAbove.resize(depth);
+    firstAbove.resize(depth);
     const bool own = menu_attributes::isEnabled(quiet, visit.element);
     // Separators are untitled and disabled: no item at all.
     if (!visit.titled && !own) return;
-    // The search goes below a bar entry whatever its state, not below a disabled item.
     const bool enabled = own && (depth == 1 || enabledAbove[depth - 2]);
+    const bool first = visit.first && (depth == 1 || firstAbove[depth - 2]);
     std::string skipped = depth > 1 ? inherited[depth - 2] : std::string();
+    if (skipped.empty() && !visit.titled) skipped = "untitled";
+    if (skipped.empty() && !visit.kept) skipped = own ? "hidden" : "disabled";
+    inherited[depth - 1] = skipped;
+    // The search goes below a bar entry whatever its state.
+    enabledAbove[depth - 1] = depth == 1 || enabled;
+    firstAbove[depth - 1] = first;
+    if (visit.hasSubmenu) return;
+
     Entry entry;
     for (std::size_t i = 0; i < depth; ++i) entry.path += (i ? " -> " : "") + visit.names[i];
-    if (skipped.empty()) {
-      if (!visit.titled) {
-        skipped = "untitled";
-      } else if (!visit.kept || (!visit.hasSubmenu && !enabled)) {
-        // A bar entry is kept whatever its state; a press needs it enabled.
-        skipped = enabled ? "hidden" : "disabled";
-      } else if (!visit.first) {
-        skipped = "duplicate";
-      } else if (!writable(entry.path, visit.names, listing.applicationName)) {
-        skipped = "unwritable";
-      }
+    // A press needs the item enabled (a bar entry is kept whatever its state).
+    if (skipped.empty() && !own) skipped = "disabled";
+    // Listed as reachable only when menuCommand, given the path text, finds
+    // this very item.
+    if (skipped.empty() &&
+        !search->reaches(menuPath(entry.path, listing.applicationName), visit.element)) {
+      skipped = first ? "unwritable" : "duplicate";
     }
-    inherited[depth - 1] = skipped;
-    enabledAbove[depth - 1] = depth == 1 || enabled;
-    if (visit.hasSubmenu || (!skipped.empty() && !withSkipped)) return;
+    if (!skipped.empty() && !withSkipped) return;
     entry.names = visit.names;
     entry.enabled = enabled;
     if (visit.titled && options.withShortcuts) entry.shortcut = shortcutOf(quiet, visit.element);

@@ -123,6 +123,14 @@ void MenuSearch::walk(bool withUnreachable, const std::function<void(const Visit
   walkBelow(*root_, names, withUnreachable, visit);
 }
 
+bool MenuSearch::reaches(const std::vector<std::string>& names, const port::ElementRef& element) {
+  Node* current = root_.get();
+  for (const auto& name : names) {
+    if (!(current = findFirst(*current, name))) return false;
+  }
+  return current != root_.get() && port::sameElement(current->element, element);
+}
+
 void MenuSearch::walkBelow(Node& node, std::vector<std::string>& names, bool withUnreachable,
                            const std::function<void(const Visit&)>& visit) {
   auto& titled = items(node);

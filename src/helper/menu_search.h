@@ -47,6 +47,9 @@ class MenuSearch {
   // every level, returns that item. Untitled items, and the items below one
   // that is not kept, are met only `withUnreachable`.
   void walk(bool withUnreachable, const std::function<void(const Visit&)>& visit);
+  // Whether findFirst, given `names` one after the other from the root, ends at
+  // the item `element`.
+  bool reaches(const std::vector<std::string>& names, const port::ElementRef& element);
 
  private:
   explicit MenuSearch(port::Platform& platform);

@@ -4,9 +4,11 @@
 #include <gmock/gmock.h>
 
 #include <random>
+#include <set>
 
 #include "desktop/memory_desktop.h"
 #include "desktop/menu_builder.h"
+#include "helper/menu_listing.h"
 #include "helper/menu_path.h"
 #include "helper/menu_reader.h"
 #include "helper/menu_search.h"
@@ -38,16 +40,17 @@ port::ElementRef resolvedByWholeTree(port::Platform& platform,
   return current->axUIElement;
 }
 
-MenuSpec randomMenu(std::mt19937& random, int depth) {
-  static const char* const titles[] = {"File", "Edit", "PDF", "Save", "", "Export", "Apple"};
+MenuSpec randomMenu(std::mt19937& random, int depth, int kinds = 7) {
+  static const char* const titles[] = {"File",   "Edit",  "PDF",     "Save", "",
+                                       "Export", "Apple", "ThisApp", "A->B", " Save"};
   MenuSpec entry;
-  entry.title = titles[random() % 7];
+  entry.title = titles[random() % kinds];
   entry.enabled = random() % 5 != 0;
   entry.hasSize = random() % 7 != 0;
   entry.hasTitle = random() % 11 != 0;
   if (depth < 4 && random() % 3 == 0) {
     const int count = int(random() % 5);
-    for (int i = 0; i < count; ++i) entry.items.push_back(randomMenu(random, depth + 1));
+    for (int i = 0; i < count; ++i) entry.items.push_back(randomMenu(random, depth + 1, kinds));
   }
   return entry;
 }
@@ -92,6 +95,68 @@ TEST(MenuSearch, FindsWhatTheWholeTreeFindsOnRandomMenuBars) {
     }
   }
   EXPECT_GT(found, 100);  // the random bars must exercise real matches
+}
+
+// The leaves below `specs`, in the order installMenuBar built their nodes, with
+// the path of their titles when every title on it can be written plainly.
+void leaves(const std::vector<MenuSpec>& specs, const BuiltMenu& built, std::size_t& next,
+            const std::optional<std::string>& above,
+            std::vector<std::pair<std::string, AXNode*>>& out) {
+  for (const auto& spec : specs) {
+    auto* node = built.nodes[next++].second.get();
+    const bool plain = spec.hasTitle && !spec.title.empty() && spec.title != "ThisApp" &&
+                       spec.title.find_first_of(" -") == std::string::npos;
+    std::optional<std::string> own;
+    if (above && plain) own = (above->empty() ? "" : *above + " -> ") + spec.title;
+    if (spec.items.empty() && own) out.emplace_back(*own, node);
+    leaves(spec.items, built, next, own, out);
+  }
+}
+
+// What menuCommand gets from a listed path is the listed item, and every item
+// that menuCommand presses through the path of its own titles is listed.
+TEST(MenuListing, ListsExactlyTheItemsMenuCommandPressesOnRandomMenuBars) {
+  std::mt19937 random(17);
+  int reached = 0;
+  for (int bar = 0; bar < 200; ++bar) {
+    MemoryDesktop desktop;
+    desktop.workspace.launch(kApp, "Edit");
+    std::vector<MenuSpec> topLevel;
+    for (int i = 1 + int(random() % 5); i > 0; --i) topLevel.push_back(randomMenu(random, 0, 10));
+    const auto built = installMenuBar(desktop.accessibility, kApp, topLevel);
+    auto pressedBy = [&](const std::string& path) -> AXNode* {
+      auto search = MenuSearch::open(desktop.platform(), kApp);
+      MenuSearch::Node* node = &search->root();
+      for (const auto& name : helper::menuPath(path, "Edit")) {
+        if (!(node = search->findFirst(*node, name))) return nullptr;
+      }
+      for (const auto& [title, n] : built.nodes) n->performed.clear();
+      search->press(*node);
+      for (const auto& [title, n] : built.nodes) {
+        if (!n->performed.empty()) return n.get();
+      }
+      return nullptr;
+    };
+
+    const auto listing =
+        helper::MenuListing::read(desktop.platform(), {.pid = kApp, .withSkipped = true});
+    std::set<AXNode*> listed;
+    for (const auto& entry : listing.entries) {
+      auto* node = MemoryAccessibility::node(entry.element).get();
+      EXPECT_EQ(pressedBy(entry.path) == node, entry.skipped.empty())
+          << bar << ": " << entry.path << " (" << entry.skipped << ")";
+      if (entry.skipped.empty()) listed.insert(node);
+    }
+    std::vector<std::pair<std::string, AXNode*>> all;
+    std::size_t next = 0;
+    leaves(topLevel, built, next, "", all);
+    for (const auto& [path, node] : all) {
+      if (pressedBy(path) != node) continue;
+      EXPECT_TRUE(listed.contains(node)) << bar << ": " << path;
+      ++reached;
+    }
+  }
+  EXPECT_GT(reached, 100);  // the random bars must have items to reach
 }
 
 TEST(MenuSearch, ReadsFarLessThanTheWholeTreeForADeepPath) {
