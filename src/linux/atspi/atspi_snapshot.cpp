@@ -98,7 +98,12 @@ AtspiReply AtspiSnapshot::read(const AtspiRef& ref, Read what, int timeoutMs) {
         it != siblings_.end() && !replies_.contains(key(ref, what))) {
       const auto siblings = it->second;
       std::vector<std::pair<AtspiRef, Read>> wanted;
-      for (const auto& sibling : *siblings) wanted.emplace_back(sibling, what);
+      // Size and state are asked together (whether a menu item is kept).
+      const bool both = what == Read::states || what == Read::extents;
+      for (const auto& sibling : *siblings) {
+        wanted.emplace_back(sibling, what);
+        if (both) wanted.emplace_back(sibling, what == Read::states ? Read::extents : Read::states);
+      }
       fetch(std::move(wanted), timeoutMs);
     }
   }
