@@ -94,8 +94,11 @@ AtspiReply AtspiSnapshot::read(const AtspiRef& ref, Read what, int timeoutMs) {
   if (bus_.changes() != changes_) forget();
   AtspiReply reply;
   if (what != Read::role && what != Read::name) {
+    // The first item of a menu asked is asked alone (a search reads the one
+    // item that matches); a second one fetches them all.
     if (auto it = siblings_.find(key(ref, Read::role));
-        it != siblings_.end() && !replies_.contains(key(ref, what))) {
+        it != siblings_.end() && !replies_.contains(key(ref, what)) &&
+        !askedAlone_.emplace(it->second.get(), what).second) {
       const auto siblings = it->second;
       std::vector<std::pair<AtspiRef, Read>> wanted;
       // Size and state are asked together (whether a menu item is kept).
@@ -232,6 +235,7 @@ void AtspiSnapshot::forget() {
   replies_.clear();
   prefetched_.clear();
   siblings_.clear();
+  askedAlone_.clear();
   changes_ = bus_.changes();
 }
 

@@ -69,11 +69,12 @@ class AtspiSnapshot {
   std::set<Key> prefetched_;  // the children replies whose children were prefetched
   // The children of a prefetched parent, by key(child, Read::role): their
   // states, extents, children or key binding, when not kept yet, are fetched
-  // for all of them at once, as a reader that asks one item of a menu asks its
-  // neighbours next.
+  // for all of them at once once a second of them is asked, as a reader that
+  // asks two items of a menu asks the others next.
   std::map<Key, std::shared_ptr<const std::vector<AtspiRef>>> siblings_;
-  std::uint64_t changes_ = 0;  // bus_.changes() when the replies were read
-  unsigned forgetSource_ = 0;  // the idle source that empties the snapshot
+  std::set<std::pair<const void*, Read>> askedAlone_;  // by siblings_ entry
+  std::uint64_t changes_ = 0;                          // bus_.changes() when the replies were read
+  unsigned forgetSource_ = 0;                          // the idle source that empties the snapshot
 };
 
 }  // namespace zorv::linux_desktop
