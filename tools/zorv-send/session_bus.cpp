@@ -332,7 +332,10 @@ bool isValidUtf8(std::string_view text) {
 std::optional<std::string> emitStringSignal(const std::vector<SocketAddress>& bus,
                                             const std::string& path, const std::string& interface,
                                             const std::string& member, const std::string& text) {
-  if (bus.empty()) return "no session bus address (DBUS_SESSION_BUS_ADDRESS is not set)";
+  if (bus.empty()) {
+    return "no session bus socket (only unix:path and unix:abstract addresses are supported; "
+           "without DBUS_SESSION_BUS_ADDRESS, $XDG_RUNTIME_DIR/bus)";
+  }
   const std::string signal = message(kSignal, 2,
                                      {{kPathField, 'o', path},
                                       {kInterfaceField, 's', interface},
