@@ -26,15 +26,14 @@ int main(int argc, char** argv) {
     return 2;
   }
   const auto& json = std::get<std::string>(request);
-  if (!zorv::send::isValidUtf8(json)) {
-    std::fprintf(stderr, "zorv-send: the request must be UTF-8 text without NUL characters\n");
+  const auto error = zorv::send::emitStringSignal(
+      "/name/pemu/zorv", "name.pemu.zorv.notification_names", "helper_action_event", json);
+  if (error && error->kind == zorv::send::SendError::badText) {
+    std::fprintf(stderr, "zorv-send: %s\n", error->message.c_str());
     return 2;
   }
-  const auto error = zorv::send::emitStringSignal(
-      zorv::send::sessionBusSockets(), "/name/pemu/zorv", "name.pemu.zorv.notification_names",
-      "helper_action_event", json);
   if (error) {
-    std::fprintf(stderr, "zorv-send: cannot send: %s\n", error->c_str());
+    std::fprintf(stderr, "zorv-send: cannot send: %s\n", error->message.c_str());
     return 1;
   }
   return 0;
