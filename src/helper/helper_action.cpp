@@ -1,7 +1,5 @@
 #include "helper/helper_action.h"
 
-#include <uriparser/Uri.h>
-
 #include <algorithm>
 #include <array>
 #include <exception>
@@ -15,14 +13,6 @@ namespace zorv::helper {
 namespace {
 
 using Json = nlohmann::json;
-// Encoding keeps insertion order so that every sender writes the same bytes.
-using OrderedJson = nlohmann::ordered_json;
-
-// The top-level keys, in the order of the alternatives of HelperAction::Kind.
-constexpr std::array<std::string_view, 9> kCaseNames = {
-    "menu",        "menuCommand", "openURL",           "launchApp",        "switchWindow",
-    "executeFile", "sleep",       "simulateKeystroke", "switchInputMethod"};
-static_assert(kCaseNames.size() == std::variant_size_v<HelperAction::Kind>);
 
 // Raised anywhere inside the decoder; the entry points turn it into a DecodingError.
 struct Failure {
@@ -364,14 +354,15 @@ HelperAction readHelperAction(Json& document) {
   std::size_t index = 0;
   Json* value = nullptr;
   for (auto& [name, member] : document.get_ref<Json::object_t&>()) {
-    const auto found = std::find(kCaseNames.begin(), kCaseNames.end(), name);
-    if (found == kCaseNames.end()) continue;
+    const auto found =
+        std::find(kHelperActionCaseNames.begin(), kHelperActionCaseNames.end(), name);
+    if (found == kHelperActionCaseNames.end()) continue;
     ++recognised;
-    index = static_cast<std::size_t>(found - kCaseNames.begin());
+    index = static_cast<std::size_t>(found - kHelperActionCaseNames.begin());
     value = &member;
   }
   if (recognised != 1) throw Failure{std::string(kInvalidNumberOfKeys)};
-  const Payload payload(*value, kCaseNames[index]);
+  const Payload payload(*value, kHelperActionCaseNames[index]);
   return HelperAction{readKind(
       index, payload, std::make_index_sequence<std::variant_size_v<HelperAction::Kind>>{})};
 }
@@ -390,100 +381,15 @@ std::variant<Result, DecodingError> decodeDocument(std::string_view text, Read r
   }
 }
 
-OrderedJson write(const HelperAction::MenuCommandInfo& info) {
-  OrderedJson object = OrderedJson::object();
-  object["menuTitle"] = info.menuTitle;
-  return object;
-}
-
-OrderedJson write(const HelperAction::Menu& menu) {
-  OrderedJson object = OrderedJson::object();
-  object["menuItems"] = menu.menuItems;
-  return object;
-}
-OrderedJson write(const HelperAction::MenuCommand& command) {
-  OrderedJson object = OrderedJson::object();
-  object["info"] = write(command.info);
-  return object;
-}
-OrderedJson write(const HelperAction::OpenURL& open) {
-  OrderedJson object = OrderedJson::object();
-  object["url"] = open.url.absoluteString();
-  if (open.applicationPath) object["applicationPath"] = *open.applicationPath;
-  return object;
-}
-OrderedJson write(const HelperAction::LaunchApp& launch) {
-  OrderedJson object = OrderedJson::object();
-  object["path"] = launch.path;
-  if (launch.launchArgumentsText) object["launchArgumentsText"] = *launch.launchArgumentsText;
-  return object;
-}
-OrderedJson write(const HelperAction::SwitchWindow&) {
-  return OrderedJson::object();
-}
-OrderedJson write(const HelperAction::ExecuteFile& execute) {
-  OrderedJson object = OrderedJson::object();
-  object["path"] = execute.path;
-  if (execute.argumentsText) object["argumentsText"] = *execute.argumentsText;
-  return object;
-}
-OrderedJson write(const HelperAction::Sleep&) {
-  return OrderedJson::object();
-}
-OrderedJson write(const HelperAction::SimulateKeystroke& keystroke) {
-  OrderedJson object = OrderedJson::object();
-  object["code"] = keystroke.code;
-  return object;
-}
-OrderedJson write(const HelperAction::SwitchInputMethod& switchTo) {
-  OrderedJson object = OrderedJson::object();
-  object["inputSourceID"] = switchTo.inputSourceID;
-  return object;
-}
-
-std::string compact(const OrderedJson& document) {
-  // Replacing invalid UTF-8 keeps the encoder from throwing on a bad text.
-  return document.dump(-1, ' ', false, OrderedJson::error_handler_t::replace);
-}
-
 }  // namespace
-
-std::optional<URL> URL::parse(std::string text) {
-  if (text.empty()) return std::nullopt;
-  UriUriA uri;
-  const char* errorPosition = nullptr;
-  // On failure uriparser has already released what it allocated.
-  if (uriParseSingleUriExA(&uri, text.data(), text.data() + text.size(), &errorPosition) !=
-      URI_SUCCESS) {
-    return std::nullopt;
-  }
-  uriFreeUriMembersA(&uri);
-  return URL(std::move(text));
-}
 
 bool HelperAction::MenuCommandInfo::operator==(const MenuCommandInfo& other) const {
   return support::canonicallyEqual(menuTitle, other.menuTitle);
 }
 
-std::string_view HelperAction::caseName() const {
-  if (kind.valueless_by_exception()) return {};
-  return kCaseNames[kind.index()];
-}
-
 std::variant<HelperAction, DecodingError> decodeHelperActionDocument(
     std::string_view json) noexcept {
   return decodeDocument<HelperAction>(json, readHelperAction);
-}
-
-std::string encodeHelperAction(const HelperAction& action) {
-  OrderedJson document = OrderedJson::object();
-  document[std::string(action.caseName())] =
-      std::visit([](const auto& payload) { return write(payload); }, action.kind);
-  return compact(document);
-}
-
-std::string encodeMenuCommandInfo(const HelperAction::MenuCommandInfo& info) {
-  return compact(write(info));
 }
 
 std::variant<HelperAction::MenuCommandInfo, DecodingError> decodeMenuCommandInfo(

@@ -1,6 +1,7 @@
 #pragma once
 // The action request: one of nine kinds of work, as the main application sends it.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -67,6 +68,12 @@ struct HelperAction {
   // The case name, which is also the document's top-level key.
   std::string_view caseName() const;
 };
+
+// The top-level keys, in the order of the alternatives of HelperAction::Kind.
+inline constexpr std::array<std::string_view, 9> kHelperActionCaseNames = {
+    "menu",        "menuCommand", "openURL",           "launchApp",        "switchWindow",
+    "executeFile", "sleep",       "simulateKeystroke", "switchInputMethod"};
+static_assert(kHelperActionCaseNames.size() == std::variant_size_v<HelperAction::Kind>);
 
 // Why a document did not decode. Only the key-count failure has a fixed text
 // (kInvalidNumberOfKeys); the others carry the JSON parser's message or name the

@@ -10,6 +10,7 @@ namespace zorv::send {
 const char* const kUsage =
     "usage: zorv-send KIND [FIELDS...]\n"
     "       zorv-send --json TEXT\n"
+    "       zorv-send --help | --version\n"
     "kinds:\n"
     "  menuCommand \"File -> Export -> PDF\"\n"
     "  menu TITLE [TITLE...]\n"
