@@ -234,6 +234,18 @@ void AtspiSnapshot::prefetch(const AtspiRef& parent, const AtspiReply& children,
     if (std::string(path) != kNullPath) kids.push_back(bus_.object(bus, path));
   }
   g_variant_iter_free(iter);
+  // Once a second menu of the menu bar is read, the whole bar is being
+  // searched: its roles and walk in one batch, and then all the readers ask.
+  if (bar_ && std::find(barMenus_.begin(), barMenus_.end(), parent) != barMenus_.end() &&
+      ++barMenusRead_ == 2) {
+    learnMenuRoles(*bar_, timeoutMs);
+    if (auto span = spans_.find({bar_->bus, bar_->path});
+        span != spans_.end() && learnSpans(*bar_, barMenus_)) {
+      auto& walk = walks_[span->second.walk];
+      walk.submenusRead = 2;
+      prefetchWalk(walk, timeoutMs);
+    }
+  }
   if (auto span = spans_.find({parent.bus, parent.path});
       span != spans_.end() && span->second.begin > 0) {
     auto& walk = walks_[span->second.walk];
@@ -241,6 +253,11 @@ void AtspiSnapshot::prefetch(const AtspiRef& parent, const AtspiReply& children,
   }
   const auto parentRole = knownRole(parent);
   const bool menu = parentRole == ATSPI_ROLE_MENU_BAR || parentRole == ATSPI_ROLE_MENU;
+  if (parentRole == ATSPI_ROLE_MENU_BAR) {
+    bar_ = parent;
+    barMenus_ = kids;
+    barMenusRead_ = 0;
+  }
   std::vector<std::pair<AtspiRef, Read>> wanted;
   const bool rolesKnown =
       std::all_of(kids.begin(), kids.end(), [&](const auto& kid) { return knownRole(kid); });
@@ -318,6 +335,8 @@ void AtspiSnapshot::forget() {
   replies_.clear();
   walks_.clear();
   spans_.clear();
+  bar_.reset();
+  barMenus_.clear();
   prefetched_.clear();
   changes_ = bus_.changes();
 }

@@ -13,7 +13,8 @@
 // of a depth-first walk: an item that the next child follows at once there has
 // nothing below it, so its (empty) children need no call. Once a second
 // submenu of a menu is read, the whole menu is being searched: what the
-// readers ask of all its objects goes in one batch. A level of a breadth-first
+// readers ask of all its objects goes in one batch; the same for the menu bar
+// once a second of its menus is read. A level of a breadth-first
 // search (for the menu bar below a window) is fetched in one batch too. The
 // replies are those the single calls would give, errors included.
 //
@@ -98,9 +99,12 @@ class AtspiSnapshot {
   std::map<Key, AtspiReply> replies_;
   std::vector<Walk> walks_;
   std::map<Object, Span> spans_;
-  std::set<Key> prefetched_;   // the children replies whose children were prefetched
-  std::uint64_t changes_ = 0;  // bus_.changes() when the replies were read
-  unsigned forgetSource_ = 0;  // the idle source that empties the snapshot
+  std::optional<AtspiRef> bar_;     // the last menu bar whose children were read
+  std::vector<AtspiRef> barMenus_;  // its children
+  int barMenusRead_ = 0;            // how many of them had their children read
+  std::set<Key> prefetched_;        // the children replies whose children were prefetched
+  std::uint64_t changes_ = 0;       // bus_.changes() when the replies were read
+  unsigned forgetSource_ = 0;       // the idle source that empties the snapshot
 };
 
 }  // namespace zorv::linux_desktop
