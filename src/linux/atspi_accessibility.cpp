@@ -314,15 +314,19 @@ std::optional<AtspiRef> AtspiAccessibility::activeWindow(const AtspiRef& app, in
   return std::nullopt;
 }
 
-std::optional<AtspiRef> AtspiAccessibility::menuBarBelow(const AtspiRef& window, int timeout) {
+std::optional<AtspiRef> AtspiAccessibility::menuBarBelow(const std::vector<AtspiRef>& windows,
+                                                         int timeout) {
   auto value = [](auto result) {
     return result.ok() ? std::optional(std::move(result.value)) : std::nullopt;
   };
   menu_structure::Reader reader{[&](const AtspiRef& ref) { return value(role(ref, timeout)); },
                                 [&](const AtspiRef& ref) { return value(children(ref, timeout)); },
                                 [&](const AtspiRef& ref) { return value(states(ref, timeout)); },
-                                [&](const AtspiRef& ref) { return value(extents(ref, timeout)); }};
-  return menu_structure::menuBarOf(window, reader);
+                                [&](const AtspiRef& ref) { return value(extents(ref, timeout)); },
+                                [&](const std::vector<AtspiRef>& objects) {
+                                  if (bus_.connect()) snapshot_.readLevel(objects, timeout);
+                                }};
+  return menu_structure::menuBarOf(windows, reader);
 }
 
 port::AXResult<port::Value> AtspiAccessibility::systemWideAttribute(const std::string& attribute,
@@ -378,10 +382,10 @@ port::AXResult<port::Value> AtspiAccessibility::applicationAttribute(const Atspi
     if (auto active = activeWindow(app, timeout)) candidates.push_back(*active);
     auto all = windows(app, timeout);
     if (!all.ok()) return failed(all);
-    candidates.insert(candidates.end(), all.value.begin(), all.value.end());
-    for (const auto& window : candidates) {
-      if (auto bar = menuBarBelow(window, timeout)) return {0, AtspiElement::object(*bar)};
+    for (const auto& window : all.value) {
+      if (candidates.empty() || window != candidates.front()) candidates.push_back(window);
     }
+    if (auto bar = menuBarBelow(candidates, timeout)) return {0, AtspiElement::object(*bar)};
     return {kNoValue, {}};
   }
   return {kAttributeUnsupported, {}};

@@ -97,7 +97,7 @@ class AtspiAccessibility : public port::Accessibility {
   // The application's windows, and the active one among them.
   port::AXResult<std::vector<AtspiRef>> windows(const AtspiRef& app, int timeout);
   std::optional<AtspiRef> activeWindow(const AtspiRef& app, int timeout);
-  std::optional<AtspiRef> menuBarBelow(const AtspiRef& window, int timeout);
+  std::optional<AtspiRef> menuBarBelow(const std::vector<AtspiRef>& windows, int timeout);
   port::ElementRef elementFor(const AtspiRef& ref, int timeout);
 
   port::StatusCode raise(const AtspiElement& element, const std::string& attribute);

@@ -200,6 +200,65 @@ TEST(AtspiAccessibility, NothingReadOutlivesTheWorkItemOrAPress) {
   g_object_unref(control);
 }
 
+// A menu item that holds a menu of its own (as Qt's do) keeps its children in an
+// application that also answers Collection.GetMatches, whose walk of the menu
+// shows what is below each item; an item with nothing below it has none.
+TEST(AtspiAccessibility, AMenuItemHasTheChildrenTheWalkOfItsMenuShows) {
+  PrivateBus session;
+  AccessibilityBusLauncher launcher(session);
+  PrivateBus accessibility;
+  launcher.setAddress(accessibility.address());
+  auto app = peer(accessibility.address());
+  GDBusConnection* control = accessibility.connect();
+  ASSERT_TRUE(zorv::testing::iterateUntil([&] { return nameHasOwner(control, "org.zorv.Peer"); }));
+  auto mock = [&](const char* path, const char* method, GVariant* parameters) {
+    GVariant* reply = g_dbus_connection_call_sync(
+        control, "org.zorv.Peer", path, "org.freedesktop.DBus.Mock", method, parameters, nullptr,
+        G_DBUS_CALL_FLAGS_NONE, 2000, nullptr, nullptr);
+    ASSERT_TRUE(reply) << method;
+    g_variant_unref(reply);
+  };
+  // A menu /m of items /b and /a; /a holds the popup menu /p, which holds /x.
+  const char* objects[][3] = {{"/m", "33", "['/b', '/a']"},
+                              {"/a", "35", "['/p']"},
+                              {"/p", "41", "['/x']"},
+                              {"/x", "35", "[]"},
+                              {"/b", "35", "[]"}};
+  for (const auto& [path, role, kids] : objects) {
+    const auto children = std::string("ret = [('org.zorv.Peer', k) for k in ") + kids + "]";
+    mock(
+        "/peer", "AddObject",
+        g_variant_new_parsed("(%s, 'org.a11y.atspi.Accessible', {'Name': <%s>}, "
+                             "[('GetRole', '', 'u', %s), ('GetChildren', '', 'a(so)', %s)])",
+                             path, path, (std::string("ret = ") + role).c_str(), children.c_str()));
+  }
+  mock("/m", "AddMethod",
+       g_variant_new("(sssss)", "org.a11y.atspi.Collection", "GetMatches", "(aiia{ss}iaiiasib)uib",
+                     "a(so)",
+                     "roles, ret = list(args[0][4]), []\n"
+                     "for p, r in [('/b', 35), ('/a', 35), ('/p', 41), ('/x', 35)]:\n"
+                     "  if not any(roles) or roles[r // 32] & (1 << r % 32):\n"
+                     "    ret.append(('org.zorv.Peer', p))"));
+
+  GDBusConnection* client = session.connect();
+  AtspiAccessibility ax(client, nullptr, nullptr);
+  auto children = [&](const port::ElementRef& element) {
+    return *ax.copyAttributeValue(element, "AXChildren").value.get<port::Array>();
+  };
+  const auto menu = children(AtspiElement::object({"org.zorv.Peer", "/m", 0}));
+  ASSERT_EQ(menu.size(), 1u);
+  const auto items = children(*menu[0].get<port::ElementRef>());
+  ASSERT_EQ(items.size(), 2u);
+  EXPECT_TRUE(children(*items[0].get<port::ElementRef>()).empty());
+  const auto below = children(*items[1].get<port::ElementRef>());
+  ASSERT_EQ(below.size(), 1u);
+  EXPECT_EQ(
+      *ax.copyAttributeValue(*below[0].get<port::ElementRef>(), "AXTitle").value.get<std::string>(),
+      "/p");
+  g_object_unref(client);
+  g_object_unref(control);
+}
+
 // Without an X window manager an application is activated when a window of
 // its process is activated and stays so: a detour through another application
 // shorter than the settle time is none, nor is a window deactivated and

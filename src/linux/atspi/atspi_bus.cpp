@@ -12,6 +12,7 @@ constexpr port::StatusCode kFailure = -25200;
 constexpr port::StatusCode kInvalidUIElement = -25202;
 constexpr port::StatusCode kCannotComplete = -25204;
 constexpr port::StatusCode kAPIDisabled = -25211;
+constexpr std::size_t kCallsInFlight = 64;
 
 port::StatusCode codeFor(const GError* error, port::StatusCode unsupported) {
   if (error->domain == G_IO_ERROR) {
@@ -178,12 +179,12 @@ std::vector<AtspiReply> AtspiBus::callMany(std::vector<AtspiCall> calls, int tim
   // when each call was made: this one, which nothing else uses.
   GMainContext* context = g_main_context_new();
   g_main_context_push_thread_default(context);
-  for (std::size_t i = 0; i < calls.size(); ++i) {
+  auto send = [&](std::size_t i) {
     auto& c = calls[i];
     if (auto code = refused(c.ref, timeoutMs)) {
       consume(c.parameters);
       replies[i].code = *code;
-      continue;
+      return;
     }
     if (!reads(c.method)) ++changes_;
     slots[i].waiting = &waiting;
@@ -198,8 +199,14 @@ std::vector<AtspiReply> AtspiBus::callMany(std::vector<AtspiCall> calls, int tim
           --*slot->waiting;
         },
         &slots[i]);
+  };
+  // A window of calls in flight: enough to keep the application busy, and no
+  // long queues (the bus daemon looks a reply up among all pending ones).
+  std::size_t next = 0;
+  while (next < calls.size() || waiting > 0) {
+    while (next < calls.size() && waiting < kCallsInFlight) send(next++);
+    if (waiting > 0) g_main_context_iteration(context, TRUE);
   }
-  while (waiting > 0) g_main_context_iteration(context, TRUE);
   g_main_context_pop_thread_default(context);
   g_main_context_unref(context);
   for (std::size_t i = 0; i < calls.size(); ++i) {

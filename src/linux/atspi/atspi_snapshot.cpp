@@ -3,6 +3,7 @@
 #include <atspi/atspi-constants.h>
 
 #include <algorithm>
+#include <iterator>
 #include <vector>
 
 namespace zorv::linux_desktop {
@@ -19,6 +20,28 @@ constexpr std::uint32_t kMenuRoles[] = {ATSPI_ROLE_MENU,
                                         ATSPI_ROLE_SEPARATOR,
                                         ATSPI_ROLE_TEAROFF_MENU_ITEM};
 
+bool isMenuRole(std::uint32_t role) {
+  return std::find(std::begin(kMenuRoles), std::end(kMenuRoles), role) != std::end(kMenuRoles);
+}
+
+// A GetChildren reply without children.
+AtspiReply noChildren() {
+  return {0, VariantPtr(g_variant_ref_sink(g_variant_new(
+                 "(@a(so))", g_variant_new_array(G_VARIANT_TYPE("(so)"), nullptr, 0))))};
+}
+
+// The objects of a `(a(so))` reply.
+std::vector<std::pair<std::string, std::string>> objectsOf(const AtspiReply& reply) {
+  std::vector<std::pair<std::string, std::string>> objects;
+  GVariantIter* iter = nullptr;
+  g_variant_get(reply.value.get(), "(a(so))", &iter);
+  const gchar* bus = nullptr;
+  const gchar* path = nullptr;
+  while (g_variant_iter_next(iter, "(&s&o)", &bus, &path)) objects.emplace_back(bus, path);
+  g_variant_iter_free(iter);
+  return objects;
+}
+
 AtspiReply copy(const AtspiReply& reply) {
   return {reply.code, reply.value ? VariantPtr(g_variant_ref(reply.value.get())) : nullptr};
 }
@@ -31,10 +54,11 @@ AtspiReply unwrapped(AtspiReply reply) {
   return {0, VariantPtr(inner)};
 }
 
-// Collection.GetMatches below `ref`, all levels deep: the objects whose role is `role`.
-AtspiCall descendantsWithRole(const AtspiRef& ref, std::uint32_t role) {
+// Collection.GetMatches below `ref`, all levels deep, in the order of a
+// depth-first walk: the objects whose role is `role`; every object when none.
+AtspiCall descendantsWithRole(const AtspiRef& ref, std::optional<std::uint32_t> role) {
   std::int32_t roles[4] = {0, 0, 0, 0};
-  roles[role / 32] = std::int32_t(1u << (role % 32));
+  if (role) roles[*role / 32] = std::int32_t(1u << (*role % 32));
   GVariant* rule = g_variant_new(
       "(@aii@a{ss}i@aii@asib)", g_variant_new_parsed("@ai [0, 0]"), ATSPI_Collection_MATCH_ALL,
       g_variant_new_parsed("@a{ss} {}"), ATSPI_Collection_MATCH_ALL,
@@ -153,26 +177,75 @@ void AtspiSnapshot::fetch(std::vector<std::pair<AtspiRef, Read>> wanted, int tim
   }
 }
 
+void AtspiSnapshot::readLevel(const std::vector<AtspiRef>& parents, int timeoutMs) {
+  if (bus_.changes() != changes_) forget();
+  std::vector<std::pair<AtspiRef, Read>> wanted;
+  for (const auto& parent : parents) wanted.emplace_back(parent, Read::children);
+  fetch(std::move(wanted), timeoutMs);
+  std::vector<AtspiRef> kids;
+  for (const auto& parent : parents) {
+    auto it = replies_.find(key(parent, Read::children));
+    if (it == replies_.end() || !it->second.ok()) continue;
+    for (const auto& [bus, path] : objectsOf(it->second)) {
+      if (path != kNullPath) kids.push_back(bus_.object(bus, path));
+    }
+  }
+  wanted.clear();
+  for (const auto& kid : kids) wanted.emplace_back(kid, Read::role);
+  fetch(std::move(wanted), timeoutMs);
+  wanted.clear();
+  for (const auto& kid : kids) {
+    if (knownRole(kid) != ATSPI_ROLE_MENU_BAR) continue;
+    for (auto what : {Read::states, Read::extents}) wanted.emplace_back(kid, what);
+  }
+  fetch(std::move(wanted), timeoutMs);
+}
+
 void AtspiSnapshot::learnMenuRoles(const AtspiRef& menu, int timeoutMs) {
   std::vector<AtspiCall> calls;
   for (auto role : kMenuRoles) calls.push_back(descendantsWithRole(menu, role));
+  calls.push_back(descendantsWithRole(menu, std::nullopt));
   auto replies = bus_.callMany(std::move(calls), timeoutMs);
   if (bus_.changes() != changes_) return;
-  for (std::size_t i = 0; i < replies.size(); ++i) {
-    if (!replies[i].ok()) return;  // no Collection: the roles are asked one by one
-    GVariantIter* iter = nullptr;
-    g_variant_get(replies[i].value.get(), "(a(so))", &iter);
-    const gchar* bus = nullptr;
-    const gchar* path = nullptr;
-    while (g_variant_iter_next(iter, "(&s&o)", &bus, &path)) {
+  for (const auto& reply : replies) {
+    if (!reply.ok()) return;  // no Collection: the roles are asked one by one
+  }
+  for (std::size_t i = 0; i < std::size(kMenuRoles); ++i) {
+    for (const auto& [bus, path] : objectsOf(replies[i])) {
       const auto ref = bus_.object(bus, path);
       if (!replies_.contains(key(ref, Read::role))) {
         keep(ref, Read::role,
              {0, VariantPtr(g_variant_ref_sink(g_variant_new("(u)", kMenuRoles[i])))});
       }
     }
-    g_variant_iter_free(iter);
   }
+  Walk walk;
+  walk.objects = objectsOf(replies.back());
+  for (std::size_t i = 0; i < walk.objects.size(); ++i) walk.index.emplace(walk.objects[i], i);
+  spans_[{menu.bus, menu.path}] = {walks_.size(), 0, walk.objects.size()};
+  walks_.push_back(std::move(walk));
+}
+
+bool AtspiSnapshot::learnSpans(const AtspiRef& parent, const std::vector<AtspiRef>& kids) {
+  auto it = spans_.find({parent.bus, parent.path});
+  if (it == spans_.end() || kids.empty()) return false;
+  const auto span = it->second;
+  const auto& walk = walks_[span.walk];
+  // The children must come in the walk where a depth-first walk puts them:
+  // the first right after the parent, each after the objects below the one
+  // before it, all before the end of the objects below the parent.
+  std::vector<std::size_t> at;
+  for (const auto& kid : kids) {
+    auto found = walk.index.find({kid.bus, kid.path});
+    if (found == walk.index.end() || found->second >= span.end) return false;
+    if (at.empty() ? found->second != span.begin : found->second <= at.back()) return false;
+    at.push_back(found->second);
+  }
+  for (std::size_t i = 0; i < kids.size(); ++i) {
+    spans_[{kids[i].bus, kids[i].path}] = {span.walk, at[i] + 1,
+                                           i + 1 < kids.size() ? at[i + 1] : span.end};
+  }
+  return true;
 }
 
 void AtspiSnapshot::prefetch(const AtspiRef& parent, const AtspiReply& children, int timeoutMs) {
@@ -187,8 +260,30 @@ void AtspiSnapshot::prefetch(const AtspiRef& parent, const AtspiReply& children,
   g_variant_iter_free(iter);
   const auto siblings = std::make_shared<const std::vector<AtspiRef>>(kids);
   for (const auto& kid : kids) siblings_[key(kid, Read::role)] = siblings;
+  // Once a second menu of the menu bar is read, the whole bar is being
+  // searched: its roles and walk in one batch, and then all the readers ask.
+  if (bar_ && std::find(barMenus_.begin(), barMenus_.end(), parent) != barMenus_.end() &&
+      ++barMenusRead_ == 2) {
+    learnMenuRoles(*bar_, timeoutMs);
+    if (auto span = spans_.find({bar_->bus, bar_->path});
+        span != spans_.end() && learnSpans(*bar_, barMenus_)) {
+      auto& walk = walks_[span->second.walk];
+      walk.submenusRead = 2;
+      prefetchWalk(walk, timeoutMs);
+    }
+  }
+  if (auto span = spans_.find({parent.bus, parent.path});
+      span != spans_.end() && span->second.begin > 0) {
+    auto& walk = walks_[span->second.walk];
+    if (++walk.submenusRead == 2) prefetchWalk(walk, timeoutMs);
+  }
   const auto parentRole = knownRole(parent);
   const bool menu = parentRole == ATSPI_ROLE_MENU_BAR || parentRole == ATSPI_ROLE_MENU;
+  if (parentRole == ATSPI_ROLE_MENU_BAR) {
+    bar_ = parent;
+    barMenus_ = kids;
+    barMenusRead_ = 0;
+  }
   std::vector<std::pair<AtspiRef, Read>> wanted;
   const bool rolesKnown =
       std::all_of(kids.begin(), kids.end(), [&](const auto& kid) { return knownRole(kid); });
@@ -199,17 +294,48 @@ void AtspiSnapshot::prefetch(const AtspiRef& parent, const AtspiReply& children,
     if (!knownRole(kid)) wanted.emplace_back(kid, Read::role);
     if (menu) wanted.emplace_back(kid, Read::name);
   }
-  fetch(std::move(wanted), timeoutMs);
+  // What else is fetched depends on the roles: once they are all known, it
+  // goes in the same batch.
+  if (!menu ||
+      !std::all_of(kids.begin(), kids.end(), [&](const auto& kid) { return knownRole(kid); })) {
+    fetch(std::move(wanted), timeoutMs);
+    wanted.clear();
+  }
   if (!menu) return;
-  // The menu readers ask every item of a menu for its name (above), and every
-  // entry with a submenu for its items, and for its size and state too unless
-  // it sits in the menu bar (menu bar items are kept whatever their state).
-  wanted.clear();
+  // The menu readers ask every item of a menu for its name (above), and for
+  // its children, and every entry with a submenu for its size and state too
+  // unless it sits in the menu bar (menu bar items are kept whatever their
+  // state). Where the walk of an enclosing menu shows that nothing is below an
+  // item, it has no children; the others' are fetched. Without a walk, those
+  // of the menus among them.
+  const bool spans = learnSpans(parent, kids);
   for (const auto& kid : kids) {
-    if (knownRole(kid) != ATSPI_ROLE_MENU) continue;
-    wanted.emplace_back(kid, Read::children);
-    if (parentRole != ATSPI_ROLE_MENU) continue;
+    const auto role = knownRole(kid);
+    if (spans && role && isMenuRole(*role)) {
+      const auto& span = spans_.at({kid.bus, kid.path});
+      if (span.begin == span.end) {
+        if (!replies_.contains(key(kid, Read::children))) {
+          keep(kid, Read::children, noChildren());
+        }
+      } else {
+        wanted.emplace_back(kid, Read::children);
+      }
+    } else if (role == ATSPI_ROLE_MENU) {
+      wanted.emplace_back(kid, Read::children);
+    }
+    if (role != ATSPI_ROLE_MENU || parentRole != ATSPI_ROLE_MENU) continue;
     for (auto what : {Read::states, Read::extents}) wanted.emplace_back(kid, what);
+  }
+  fetch(std::move(wanted), timeoutMs);
+}
+
+void AtspiSnapshot::prefetchWalk(const Walk& walk, int timeoutMs) {
+  std::vector<std::pair<AtspiRef, Read>> wanted;
+  for (const auto& [bus, path] : walk.objects) {
+    const auto ref = bus_.object(bus, path);
+    wanted.emplace_back(ref, Read::name);
+    if (knownRole(ref) != ATSPI_ROLE_MENU) continue;
+    for (auto what : {Read::children, Read::states, Read::extents}) wanted.emplace_back(ref, what);
   }
   fetch(std::move(wanted), timeoutMs);
 }
@@ -233,6 +359,10 @@ void AtspiSnapshot::keep(const AtspiRef& ref, Read what, AtspiReply reply) {
 
 void AtspiSnapshot::forget() {
   replies_.clear();
+  walks_.clear();
+  spans_.clear();
+  bar_.reset();
+  barMenus_.clear();
   prefetched_.clear();
   siblings_.clear();
   askedAlone_.clear();

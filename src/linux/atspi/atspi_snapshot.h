@@ -6,11 +6,17 @@
 // call. Asked for the children of a menu bar or a menu, the snapshot sends at
 // once the calls for every child's name, and for every child with a submenu
 // its children, and in a menu also its states and extents (children of
-// anything else: their roles),
-// and keeps the replies: reading a menu costs one wait instead of several per
-// item. The roles of all menus and items inside a menu come from a handful of
-// Collection.GetMatches calls, one per role, for all its levels. The replies are those the
-// single calls would give, errors included.
+// anything else: their roles), and keeps the replies: reading a menu costs one
+// wait instead of several per item. The roles of all menus and items inside a
+// menu come from a handful of Collection.GetMatches calls, one per role, for
+// all its levels, and one more gives every object below the menu in the order
+// of a depth-first walk: an item that the next child follows at once there has
+// nothing below it, so its (empty) children need no call. Once a second
+// submenu of a menu is read, the whole menu is being searched: what the
+// readers ask of all its objects goes in one batch; the same for the menu bar
+// once a second of its menus is read. A level of a breadth-first
+// search (for the menu bar below a window) is fetched in one batch too. The
+// replies are those the single calls would give, errors included.
 //
 // Nothing read is kept past the work item: the snapshot is emptied as soon as
 // the main loop is back (a high-priority idle source, before the next queued
@@ -44,6 +50,10 @@ class AtspiSnapshot {
   // The reply of `what` on `ref`, as the single call gives it (for the name:
   // the property's value), from the snapshot when it holds it.
   AtspiReply read(const AtspiRef& ref, Read what, int timeoutMs);
+  // Fetches the children of all `parents` in one batch, then the roles of all
+  // those children in another, and the states and extents of the menu bars
+  // among them in a third: a level of a breadth-first search.
+  void readLevel(const std::vector<AtspiRef>& parents, int timeoutMs);
 
  private:
   using Key = std::tuple<std::string, std::string, std::uint64_t, Read>;
@@ -58,11 +68,34 @@ class AtspiSnapshot {
   // The replies not kept yet, all in one batch.
   void fetch(std::vector<std::pair<AtspiRef, Read>> wanted, int timeoutMs);
   // The role of every menu and menu item below `menu`, all levels deep, as
-  // role replies; nothing where the toolkit lacks Collection.GetMatches.
+  // role replies, and the walk of all objects below it; nothing where the
+  // toolkit lacks Collection.GetMatches.
   void learnMenuRoles(const AtspiRef& menu, int timeoutMs);
+  // Where the objects below each of `kids`, the children of `parent`, are in
+  // the walk that holds the objects below `parent`; false when there is none
+  // or the children are not where a walk puts them.
+  bool learnSpans(const AtspiRef& parent, const std::vector<AtspiRef>& kids);
   std::optional<std::uint32_t> knownRole(const AtspiRef& ref) const;
   void keep(const AtspiRef& ref, Read what, AtspiReply reply);
   void forget();
+
+  using Object = std::pair<std::string, std::string>;  // bus name, path
+  // The objects below a menu, in the order Collection.GetMatches gives them
+  // (depth first: each object, then the objects below it).
+  struct Walk {
+    std::vector<Object> objects;
+    std::map<Object, std::size_t> index;
+    int submenusRead = 0;  // menus below the first level whose children were read
+  };
+  // The objects below one object: [begin, end) of walks_[walk].
+  struct Span {
+    std::size_t walk, begin, end;
+  };
+
+  // What the readers ask of every object of a walk, in one batch: read once a
+  // second submenu of the walk's menu is read (a search of all its levels,
+  // not a path, which reads one submenu a level).
+  void prefetchWalk(const Walk& walk, int timeoutMs);
 
   AtspiBus& bus_;
   std::map<Key, AtspiReply> replies_;
@@ -75,6 +108,11 @@ class AtspiSnapshot {
   std::set<std::pair<const void*, Read>> askedAlone_;  // by siblings_ entry
   std::uint64_t changes_ = 0;                          // bus_.changes() when the replies were read
   unsigned forgetSource_ = 0;                          // the idle source that empties the snapshot
+  std::vector<Walk> walks_;
+  std::map<Object, Span> spans_;
+  std::optional<AtspiRef> bar_;     // the last menu bar whose children were read
+  std::vector<AtspiRef> barMenus_;  // its children
+  int barMenusRead_ = 0;            // how many of them had their children read
 };
 
 }  // namespace zorv::linux_desktop

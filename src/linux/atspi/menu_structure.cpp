@@ -79,27 +79,53 @@ std::string trimmedTitle(std::string_view title) {
   return std::string(title.substr(first, title.find_last_not_of(kSpace) - first + 1));
 }
 
-std::optional<AtspiRef> menuBarOf(const AtspiRef& window, const Reader& reader) {
-  std::optional<AtspiRef> firstFound;
-  std::vector<AtspiRef> level{window};
-  for (int depth = 0; depth < kMenuBarDepth && !level.empty(); ++depth) {
-    std::vector<AtspiRef> next;
-    for (const auto& node : level) {
-      auto kids = reader.children(node);
-      if (!kids) continue;
-      for (const auto& kid : *kids) {
-        auto role = reader.role(kid);
-        if (!role) continue;
-        if (*role == ATSPI_ROLE_MENU_BAR) {
-          if (seenByUser(kid, reader)) return kid;
-          if (!firstFound) firstFound = kid;
-        }
-        if (!endsSearch(*role)) next.push_back(kid);
+std::optional<AtspiRef> menuBarOf(const std::vector<AtspiRef>& windows, const Reader& reader) {
+  // One breadth-first search per window, all a level at a time, so that a
+  // reader can fetch a level of them all at once.
+  struct Search {
+    std::vector<AtspiRef> level;
+    int depth = 0;
+    std::optional<AtspiRef> seen, firstFound;
+    bool done() const { return seen || level.empty() || depth >= kMenuBarDepth; }
+  };
+  std::vector<Search> searches;
+  for (const auto& window : windows) searches.push_back({{window}, 0, std::nullopt, std::nullopt});
+  for (;;) {
+    // The first window with a menu bar, once every window before it has none.
+    std::vector<AtspiRef> objects;
+    for (const auto& search : searches) {
+      if (search.done() && objects.empty()) {
+        if (search.seen) return search.seen;
+        if (search.firstFound) return search.firstFound;
       }
+      if (!search.done()) objects.insert(objects.end(), search.level.begin(), search.level.end());
     }
-    level = std::move(next);
+    if (objects.empty()) return std::nullopt;
+    if (reader.level) reader.level(objects);
+    for (auto& search : searches) {
+      if (search.done()) continue;
+      std::vector<AtspiRef> next;
+      for (const auto& node : search.level) {
+        auto kids = reader.children(node);
+        if (!kids) continue;
+        for (const auto& kid : *kids) {
+          auto role = reader.role(kid);
+          if (!role) continue;
+          if (*role == ATSPI_ROLE_MENU_BAR) {
+            if (seenByUser(kid, reader)) {
+              search.seen = kid;
+              break;
+            }
+            if (!search.firstFound) search.firstFound = kid;
+          }
+          if (!endsSearch(*role)) next.push_back(kid);
+        }
+        if (search.seen) break;
+      }
+      search.level = std::move(next);
+      ++search.depth;
+    }
   }
-  return firstFound;
 }
 
 }  // namespace zorv::linux_desktop::menu_structure

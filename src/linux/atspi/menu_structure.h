@@ -52,12 +52,18 @@ struct Reader {
   std::function<std::optional<std::vector<AtspiRef>>(const AtspiRef&)> children;
   std::function<std::optional<std::uint64_t>(const AtspiRef&)> states;
   std::function<std::optional<port::Rect>(const AtspiRef&)> extents;
+  // Told before the children of `objects` are read, with their roles, and the
+  // size and state of the menu bars among them: a reader may fetch them all
+  // at once. Optional.
+  std::function<void(const std::vector<AtspiRef>& objects)> level;
 };
 
-// The menu bar of a window, searched breadth-first below it (toolkits keep it
-// several containers down): the first one the user can see (SHOWING, VISIBLE
-// and with an area on screen), else the first one found. LibreOffice has two:
-// its own, which it keeps with no height and does not draw, and GTK's, drawn.
-std::optional<AtspiRef> menuBarOf(const AtspiRef& window, const Reader& reader);
+// The menu bar of the first of `windows` that has one. A window's menu bar is
+// searched breadth-first below it (toolkits keep it several containers down):
+// the first one the user can see (SHOWING, VISIBLE and with an area on
+// screen), else the first one found. LibreOffice has two: its own, which it
+// keeps with no height and does not draw, and GTK's, drawn. The windows are
+// searched side by side, a level of all at a time.
+std::optional<AtspiRef> menuBarOf(const std::vector<AtspiRef>& windows, const Reader& reader);
 
 }  // namespace zorv::linux_desktop::menu_structure
