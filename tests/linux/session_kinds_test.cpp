@@ -5,8 +5,8 @@
 #include <gmock/gmock.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -94,11 +94,9 @@ TEST(SwayTree, TheMostRecentlyFocusedWindowOfTheProcessOrTheOneWithTheTitle) {
 class FakeSway {
  public:
   explicit FakeSway(json tree) : tree_(std::move(tree)) {
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
+    sockaddr_un address{AF_UNIX, {}};
     std::snprintf(address.sun_path, sizeof address.sun_path, "/tmp/zorv-sway-%d", getpid());
     path_ = address.sun_path;
-    unlink(path_.c_str());
     bind(listener_, reinterpret_cast<const sockaddr*>(&address), sizeof address);
     listen(listener_, 4);
     thread_ = std::thread([this] {
