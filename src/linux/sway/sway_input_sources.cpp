@@ -158,25 +158,7 @@ std::optional<port::PropertyValue> SwayInputSources::getInputSourceProperty(
     const port::InputSourceRef& source, port::InputSourceProperty property) {
   const auto* layout = dynamic_cast<const SwayLayoutSource*>(source.get());
   if (!layout) return std::nullopt;
-  using P = port::InputSourceProperty;
-  switch (property) {
-    case P::inputSourceID:
-      if (layout->id) return *layout->id;
-      return std::nullopt;
-    case P::localizedName:
-      return layout->name;
-    case P::inputSourceCategory:
-      return std::string(port::kCategoryKeyboardInputSource);
-    case P::isSelectCapable:
-      return true;
-    case P::unicodeKeyLayoutData:
-      if (layout->layout) return std::shared_ptr<const port::KeyboardLayout>(layout->layout);
-      return std::nullopt;
-    case P::iconImageURL:
-    case P::iconRef:
-      return std::nullopt;
-  }
-  return std::nullopt;
+  return layoutSourceProperty(layout->id, layout->name, layout->layout, property);
 }
 
 port::StatusCode SwayInputSources::selectInputSource(const port::InputSourceRef& source) {

@@ -120,25 +120,7 @@ std::optional<port::PropertyValue> XkbTextInputSources::getInputSourceProperty(
     const port::InputSourceRef& source, port::InputSourceProperty property) {
   const auto* group = dynamic_cast<const XkbGroupSource*>(source.get());
   if (!group) return std::nullopt;
-  using P = port::InputSourceProperty;
-  switch (property) {
-    case P::inputSourceID:
-      if (group->id) return *group->id;
-      return std::nullopt;
-    case P::localizedName:
-      return group->name;
-    case P::inputSourceCategory:
-      return std::string(port::kCategoryKeyboardInputSource);
-    case P::isSelectCapable:
-      return true;
-    case P::unicodeKeyLayoutData:
-      return std::shared_ptr<const port::KeyboardLayout>(group->layout);
-    case P::iconImageURL:
-    case P::iconRef:
-      // This desktop keeps no icons for keyboard layouts.
-      return std::nullopt;
-  }
-  return std::nullopt;
+  return layoutSourceProperty(group->id, group->name, group->layout, property);
 }
 
 port::StatusCode XkbTextInputSources::selectInputSource(const port::InputSourceRef& source) {

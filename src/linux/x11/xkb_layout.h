@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "port/text_input_sources.h"
@@ -41,5 +42,11 @@ class XkbLayout : public port::KeyboardLayout {
 // The character a dead key shows on its own ("´" for dead_acute), as UTF-8; the
 // combining mark where Unicode has no spacing form; empty for any other keysym.
 std::string deadKeyCharacter(xkb_keysym_t keysym);
+
+// A keyboard layout's input-source properties, alike in every session: its
+// identifier ("us"), its name, its translation (`layout`, may be null); no icon.
+std::optional<port::PropertyValue> layoutSourceProperty(
+    const std::optional<std::string>& id, const std::string& name,
+    const std::shared_ptr<const XkbLayout>& layout, port::InputSourceProperty property);
 
 }  // namespace zorv::linux_desktop
