@@ -9,7 +9,6 @@
 #include "linux/atspi/menu_opening.h"
 #include "linux/atspi/menu_press.h"
 #include "linux/atspi/menu_structure.h"
-#include "linux/x11/x11_windows.h"
 
 namespace zorv::linux_desktop {
 namespace {
@@ -120,10 +119,10 @@ port::Array elementArray(const std::vector<port::ElementRef>& elements) {
 
 }  // namespace
 
-AtspiAccessibility::AtspiAccessibility(GDBusConnection* sessionBus, X11Display* display,
+AtspiAccessibility::AtspiAccessibility(GDBusConnection* sessionBus, WindowFocus* focus,
                                        WindowRaiser* raiser)
     : sessionBus_(sessionBus ? G_DBUS_CONNECTION(g_object_ref(sessionBus)) : nullptr),
-      display_(display),
+      focus_(focus),
       raiser_(raiser),
       bus_(sessionBus),
       snapshot_(bus_) {}
@@ -330,15 +329,14 @@ port::AXResult<port::Value> AtspiAccessibility::systemWideAttribute(const std::s
   if (attribute == "AXRole") return {0, std::string("AXSystemWide")};
   if (attribute != "AXFocusedApplication") return {kAttributeUnsupported, {}};
   if (!bus_.connect()) return {-25211, {}};
-  if (display_) {
-    // The owner of the window manager's active window, as the frontmost
-    // application is found: toolkits may leave a window's ACTIVE state set for
-    // a while after another application came forward. One that is not on the
-    // accessibility bus has no element to give.
-    auto window = linux_desktop::activeWindow(*display_);
-    auto pid = window ? ownerOf(*display_, *window) : std::nullopt;
-    if (!pid || !bus_.applicationOf(*pid, timeout)) return {kNoValue, {}};
-    return {0, AtspiElement::application(*pid)};
+  if (focus_) {
+    // The owner of the focused window, as the frontmost application is found:
+    // toolkits may leave a window's ACTIVE state set for a while after another
+    // application came forward. One that is not on the accessibility bus has
+    // no element to give.
+    auto window = focus_->focusedWindow();
+    if (!window || !bus_.applicationOf(window->pid, timeout)) return {kNoValue, {}};
+    return {0, AtspiElement::application(window->pid)};
   }
   // Without a window manager to ask: the application with an ACTIVE window.
   for (const auto& app : bus_.applications(timeout)) {
@@ -708,7 +706,7 @@ port::AXResult<std::unique_ptr<port::AXObserver>> AtspiAccessibility::createObse
   if (!app) return {kInvalidUIElement, nullptr};
   const AtspiRef root = *app;
   auto observer = std::make_unique<AtspiObserver>(
-      bus_, bus_.connection(), display_, root, pid, withInfo, std::move(callback),
+      bus_, bus_.connection(), focus_, root, pid, withInfo, std::move(callback),
       [this, root](const std::optional<std::string>& title) -> std::optional<std::string> {
         // The window manager may announce a window before its application has
         // marked it active: the title decides when there is one.

@@ -16,7 +16,7 @@
 #include "linux/atspi/atspi_element.h"
 #include "linux/atspi/atspi_snapshot.h"
 #include "linux/desktop_session.h"
-#include "linux/x11/x11_display.h"
+#include "linux/window_focus.h"
 #include "port/accessibility.h"
 
 namespace zorv::linux_desktop {
@@ -24,9 +24,10 @@ namespace zorv::linux_desktop {
 class AtspiAccessibility : public port::Accessibility {
  public:
   // `sessionBus` may be null (no session bus: never trusted).
-  // `display` may be null (no X server: window changes are asked of the
-  // applications). `raiser` may be null (the session cannot raise windows).
-  AtspiAccessibility(GDBusConnection* sessionBus, X11Display* display, WindowRaiser* raiser);
+  // `focus` may be null (the session cannot tell the focused window: the
+  // frontmost application is the one with an ACTIVE window, and window changes
+  // are not observed). `raiser` may be null (the session cannot raise windows).
+  AtspiAccessibility(GDBusConnection* sessionBus, WindowFocus* focus, WindowRaiser* raiser);
   ~AtspiAccessibility() override;
   AtspiAccessibility(const AtspiAccessibility&) = delete;
   AtspiAccessibility& operator=(const AtspiAccessibility&) = delete;
@@ -103,7 +104,7 @@ class AtspiAccessibility : public port::Accessibility {
   port::StatusCode raise(const AtspiElement& element, const std::string& attribute);
 
   GDBusConnection* sessionBus_;
-  X11Display* display_;
+  WindowFocus* focus_;
   WindowRaiser* raiser_;
   AtspiBus bus_;
   AtspiSnapshot snapshot_;  // role, name, states, extents, children: read through it

@@ -57,8 +57,7 @@ std::unique_ptr<DesktopSession> openDesktopSession(GDBusConnection* sessionBus,
   probe.xAnswers = [&] { return (x11 = X11Display::open()) != nullptr; };
   switch (chooseSessionKind(probe)) {
     case SessionKind::sway:
-      return std::make_unique<SwaySession>(std::move(wayland), *probe.swaySocket, sessionBus,
-                                           dispatch);
+      return std::make_unique<SwaySession>(std::move(wayland), *probe.swaySocket, dispatch);
     case SessionKind::wayland:
       log.log("This Wayland compositor (XDG_CURRENT_DESKTOP=" + probe.currentDesktop.value_or("") +
               ") offers the helper no keyboard and no window control: simulateKeystroke, "

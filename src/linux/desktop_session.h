@@ -20,7 +20,7 @@
 
 namespace zorv::linux_desktop {
 
-class X11Display;
+class WindowFocus;
 
 // Brings an application or one of its windows to the front, as the session's
 // window manager or compositor allows. `application` answers the accessible
@@ -74,9 +74,10 @@ class DesktopSession {
   virtual port::TextInputSources& textInputSources() = 0;
   // Null when this session cannot raise anything.
   virtual WindowRaiser* windowRaiser() = 0;
-  // The X display whose window manager tells the active window and its changes;
-  // null when there is none (accessibility then asks the applications).
-  virtual X11Display* x11Display() { return nullptr; }
+  // The focused window as the window manager or compositor tells it; null when
+  // the session cannot tell (accessibility then asks the applications, and
+  // window changes are not observed).
+  virtual WindowFocus* windowFocus() { return nullptr; }
   // Called once, on the main context, when the connection to the display
   // server has closed.
   virtual void setConnectionLostHandler(std::function<void()> handler) = 0;

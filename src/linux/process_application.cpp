@@ -32,4 +32,10 @@ std::optional<std::string> executableName(port::Pid pid) {
   return name;
 }
 
+port::RunningApplicationRef windowedApplication(port::Pid pid) {
+  if (!processExists(pid)) return nullptr;
+  auto name = executableName(pid);
+  return std::make_shared<ProcessApplication>(pid, name, name, port::ActivationPolicy::regular);
+}
+
 }  // namespace zorv::linux_desktop

@@ -15,6 +15,10 @@ bool processExists(port::Pid pid);
 // that every process has.
 std::optional<std::string> executableName(port::Pid pid);
 
+// An application with windows, named after its executable; none once the
+// process has ended.
+port::RunningApplicationRef windowedApplication(port::Pid pid);
+
 class ProcessApplication : public port::RunningApplication {
  public:
   ProcessApplication(port::Pid pid, std::optional<std::string> name,

@@ -275,4 +275,23 @@ std::optional<std::string> textFieldContents(const Environment& env, const std::
   return runReader(env, {"--text", app}, kDefaultTimeout);
 }
 
+std::string textFieldContents(const Environment& env, const std::string& app,
+                              const std::string& expected) {
+  std::string text;
+  for (int attempt = 0; attempt < 200 && text != expected; ++attempt) {
+    if (attempt > 0) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    text = textFieldContents(env, app).value_or("<unreadable>");
+  }
+  return text;
+}
+
+std::string swaymsg(const Environment& env, std::vector<std::string> args) {
+  args.insert(args.begin(), "swaymsg");
+  ChildProcess child(args, env);
+  child.wait();
+  std::string text;
+  for (const auto& line : child.lines()) text += line + "\n";
+  return text;
+}
+
 }  // namespace zorv::e2e

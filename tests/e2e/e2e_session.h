@@ -90,6 +90,11 @@ std::optional<AccessibleNode> accessibleApplication(const Environment& env, cons
 
 // The text of the app's first text field.
 std::optional<std::string> textFieldContents(const Environment& env, const std::string& app);
+// The same once it equals `expected`, or what it was at the time-out.
+std::string textFieldContents(const Environment& env, const std::string& app,
+                              const std::string& expected);
+// What `swaymsg ARGS` printed, with the desktop's socket.
+std::string swaymsg(const Environment& env, std::vector<std::string> args);
 
 // The helper of this build, listening once this returns: `probe` was executed.
 std::unique_ptr<ChildProcess> startHelper(const HeadlessDesktop& desktop,

@@ -21,14 +21,7 @@ constexpr const char* kProbe = R"({"switchInputMethod":{"inputSourceID":"zorv-pr
 
 class Sway : public DesktopSuite<HeadlessDesktopOptions{.notifications = false, .sway = true}> {
  protected:
-  std::string swaymsg(std::vector<std::string> args) {
-    args.insert(args.begin(), "swaymsg");
-    ChildProcess child(args, desktop->env());
-    child.wait();
-    std::string text;
-    for (const auto& line : child.lines()) text += line + "\n";
-    return text;
-  }
+  std::string swaymsg(std::vector<std::string> args) { return e2e::swaymsg(desktop->env(), args); }
   // The title of the focused window, from sway's tree.
   std::string focusedTitle() {
     std::function<std::string(const nlohmann::json&)> find = [&](const nlohmann::json& node) {
@@ -55,12 +48,7 @@ class Sway : public DesktopSuite<HeadlessDesktopOptions{.notifications = false, 
     ASSERT_TRUE(helper.waitForLine(markerLine("sent"), from)) << helper.transcript();
   }
   std::string entryText(const std::string& app, const std::string& expected) {
-    std::string text;
-    for (int attempt = 0; attempt < 200 && text != expected; ++attempt) {
-      if (attempt > 0) std::this_thread::sleep_for(20ms);
-      text = textFieldContents(desktop->env(), app).value_or("<unreadable>");
-    }
-    return text;
+    return textFieldContents(desktop->env(), app, expected);
   }
 };
 

@@ -12,8 +12,6 @@
 #include "linux/atspi/atspi_element.h"
 #include "linux/atspi/atspi_observer.h"
 #include "linux/atspi_accessibility.h"
-#include "linux/atspi_workspace.h"
-#include "linux/glib_dispatch.h"
 #include "linux/private_bus.h"
 
 namespace zorv::linux_desktop {
@@ -71,22 +69,6 @@ std::unique_ptr<testing::TestProcess> peer(const std::string& address,
       std::vector<std::string>{"/usr/bin/python3", "-m", "dbusmock", "--session", name, "/peer",
                                "org.zorv.Peer"},
       std::map<std::string, std::string>{{"DBUS_SESSION_BUS_ADDRESS", address}});
-}
-
-// The peer named `name` sends an AT-SPI window event (Activate, Deactivate).
-void emitWindowEvent(GDBusConnection* bus, const std::string& name, const char* member) {
-  GVariant* args[] = {g_variant_new_variant(g_variant_new_string("")),
-                      g_variant_new_variant(g_variant_new_int32(0)),
-                      g_variant_new_variant(g_variant_new_int32(0)),
-                      g_variant_new_variant(g_variant_new_variant(g_variant_new_int32(0))),
-                      g_variant_new_variant(g_variant_new("a{sv}", nullptr))};
-  GVariant* reply = g_dbus_connection_call_sync(
-      bus, name.c_str(), "/peer", "org.freedesktop.DBus.Mock", "EmitSignal",
-      g_variant_new("(sss@av)", "org.a11y.atspi.Event.Window", member, "siiva{sv}",
-                    g_variant_new_array(G_VARIANT_TYPE_VARIANT, args, 5)),
-      nullptr, G_DBUS_CALL_FLAGS_NONE, 2000, nullptr, nullptr);
-  ASSERT_TRUE(reply);
-  g_variant_unref(reply);
 }
 
 port::StatusCode getRole(AtspiBus& bus, const AtspiRef& ref) {
@@ -198,76 +180,6 @@ TEST(AtspiAccessibility, NothingReadOutlivesTheWorkItemOrAPress) {
   EXPECT_EQ(title(), "Close");
   g_object_unref(client);
   g_object_unref(control);
-}
-
-// Without an X window manager an application is activated when a window of
-// its process is activated and stays so: a detour through another application
-// shorter than the settle time is none, nor is a window deactivated and
-// activated again, nor a window of the compositor. Once the accessibility bus
-// has been started again, activations are heard there.
-TEST(AtspiWorkspace, OnlyAnActivationThatHoldsOfAnotherProcessSwitchesApplications) {
-  PrivateBus session;
-  AccessibilityBusLauncher launcher(session);
-  std::optional<PrivateBus> accessibility(std::in_place);
-  launcher.setAddress(accessibility->address());
-  GDBusConnection* bus = accessibility->connect();
-  std::map<std::string, port::Pid> pids;
-  std::vector<std::unique_ptr<testing::TestProcess>> peers;
-  const auto start = [&](const std::string& name) {
-    peers.push_back(peer(accessibility->address(), name));
-    ASSERT_TRUE(zorv::testing::iterateUntil([&] { return nameHasOwner(bus, name); }));
-    GVariant* reply = g_dbus_connection_call_sync(
-        bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-        "GetConnectionUnixProcessID", g_variant_new("(s)", name.c_str()), G_VARIANT_TYPE("(u)"),
-        G_DBUS_CALL_FLAGS_NONE, 2000, nullptr, nullptr);
-    ASSERT_TRUE(reply);
-    guint32 pid = 0;
-    g_variant_get(reply, "(u)", &pid);
-    g_variant_unref(reply);
-    pids[name] = static_cast<port::Pid>(pid);
-  };
-  for (const char* name : {"org.zorv.A", "org.zorv.B", "org.zorv.Compositor"}) start(name);
-  GDBusConnection* client = session.connect();
-  GlibDispatch dispatch;
-  std::vector<port::Pid> activated;
-  {
-    AtspiWorkspace workspace(client, dispatch, pids["org.zorv.Compositor"]);
-    workspace.addObserver(&activated, port::kWorkspaceDidActivateApplicationNotification,
-                          [&](const port::Notification& n) {
-                            const auto& app = std::get<port::RunningApplicationRef>(
-                                n.userInfo->at(port::kWorkspaceApplicationKey));
-                            activated.push_back(app->processIdentifier());
-                          });
-    const auto settle = [&] {
-      zorv::testing::iterateUntil([] { return false; }, 4 * AtspiWorkspace::kSettleTime.count());
-    };
-    emitWindowEvent(bus, "org.zorv.A", "Activate");
-    settle();
-    emitWindowEvent(bus, "org.zorv.B", "Activate");
-    emitWindowEvent(bus, "org.zorv.A", "Activate");
-    settle();
-    emitWindowEvent(bus, "org.zorv.A", "Deactivate");
-    emitWindowEvent(bus, "org.zorv.A", "Activate");
-    emitWindowEvent(bus, "org.zorv.Compositor", "Activate");
-    settle();
-    emitWindowEvent(bus, "org.zorv.B", "Activate");
-    settle();
-
-    peers.clear();
-    g_object_unref(bus);
-    accessibility.emplace();
-    launcher.setAddress(accessibility->address());
-    bus = accessibility->connect();
-    start("org.zorv.C");
-    for (int attempt = 0; attempt < 20 && activated.size() < 3; ++attempt) {
-      emitWindowEvent(bus, "org.zorv.C", "Activate");
-      settle();
-    }
-  }
-  EXPECT_THAT(activated,
-              ::testing::ElementsAre(pids["org.zorv.A"], pids["org.zorv.B"], pids["org.zorv.C"]));
-  g_object_unref(client);
-  g_object_unref(bus);
 }
 
 // The permission: the check at start-up (with the prompt) switches

@@ -1,10 +1,22 @@
-// Choosing the kind of session at start-up, and reading sway's IPC replies:
-// the layouts of the session's keyboard, their setxkbmap names, and the window
-// to focus.
+// Choosing the kind of session at start-up, and sway's IPC: the layouts of
+// the session's keyboard, their setxkbmap names, the window to focus, and
+// activations from its focus events.
 
 #include <gmock/gmock.h>
+#include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <csignal>
+#include <cstring>
+#include <thread>
 
 #include "linux/desktop_session.h"
+#include "linux/glib_dispatch.h"
+#include "linux/private_bus.h"
 #include "linux/sway/sway_input_sources.h"
 #include "linux/sway/sway_session.h"
 
@@ -75,6 +87,98 @@ TEST(SwayTree, TheMostRecentlyFocusedWindowOfTheProcessOrTheOneWithTheTitle) {
   EXPECT_EQ(swayWindowOf(tree, 7), 30);
   EXPECT_EQ(swayWindowOf(tree, 7, "One"), 20);
   EXPECT_EQ(swayWindowOf(tree, 9), std::nullopt);
+}
+
+// sway's end of its IPC socket: get_tree answers `tree`, a subscription is
+// accepted, and window focus events go out on it.
+class FakeSway {
+ public:
+  explicit FakeSway(json tree) : tree_(std::move(tree)) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "/tmp/zorv-sway-%d", getpid());
+    path_ = address.sun_path;
+    unlink(path_.c_str());
+    bind(listener_, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    listen(listener_, 4);
+    thread_ = std::thread([this] {
+      for (int fd; (fd = accept(listener_, nullptr, nullptr)) >= 0;) {
+        char head[14];
+        std::uint32_t header[2] = {};
+        recv(fd, head, sizeof head, MSG_WAITALL);
+        std::memcpy(header, head + 6, sizeof header);
+        std::string body(header[0], '\0');
+        if (!body.empty()) recv(fd, body.data(), body.size(), MSG_WAITALL);
+        send(fd, header[1], header[1] == 2 ? json{{"success", true}} : tree_);
+        if (header[1] == 2)
+          subscribed_ = fd;
+        else
+          close(fd);
+      }
+    });
+  }
+  ~FakeSway() {
+    shutdown(listener_, SHUT_RDWR);
+    thread_.join();
+    close(listener_);
+    close(subscribed_);
+    unlink(path_.c_str());
+  }
+  const std::string& path() const { return path_; }
+  void focus(port::Pid pid) {
+    send(subscribed_, SwayIpc::kWindowEvent,
+         {{"change", "focus"}, {"container", {{"pid", pid}, {"name", "w"}}}});
+  }
+
+ private:
+  static void send(int fd, std::uint32_t type, const json& payload) {
+    const auto text = payload.dump();
+    std::string message = "i3-ipc";
+    const std::uint32_t header[2] = {static_cast<std::uint32_t>(text.size()), type};
+    message.append(reinterpret_cast<const char*>(header), sizeof header);
+    message += text;
+    ::send(fd, message.data(), message.size(), MSG_NOSIGNAL);
+  }
+  json tree_;
+  std::string path_;
+  int listener_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  std::atomic<int> subscribed_ = -1;
+  std::thread thread_;
+};
+
+// An application is activated when a window of another process keeps the
+// focus for the settle time: a detour through another application is none,
+// nor a window of the compositor.
+TEST(SwayWorkspace, OnlyAFocusThatHoldsOfAnotherProcessSwitchesApplications) {
+  const port::Pid a = 1, compositor = getppid();
+  const port::Pid b = fork();
+  if (b == 0) {
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    for (int fd : {1, 2}) close(fd);
+    pause();
+    _exit(0);
+  }
+  FakeSway sway(json{{"nodes", {{{"pid", a}, {"focused", true}, {"name", "A"}}}}});
+  SwayIpc ipc(sway.path());
+  GlibDispatch dispatch;
+  SwayWindowFocus focus(ipc);
+  SwayWorkspace workspace(ipc, focus, dispatch, compositor);
+  ASSERT_TRUE(workspace.frontmostApplication());
+  EXPECT_EQ(workspace.frontmostApplication()->processIdentifier(), a);
+  std::vector<port::Pid> activated;
+  workspace.addObserver(&activated, port::kWorkspaceDidActivateApplicationNotification,
+                        [&](const port::Notification& n) {
+                          activated.push_back(std::get<port::RunningApplicationRef>(
+                                                  n.userInfo->at(port::kWorkspaceApplicationKey))
+                                                  ->processIdentifier());
+                        });
+  for (const auto& detour : std::vector<std::vector<port::Pid>>{{b}, {a, b}, {compositor}, {a}}) {
+    for (const auto pid : detour) sway.focus(pid);
+    zorv::testing::iterateUntil([] { return false; }, 4 * SwayWorkspace::kSettleTime.count());
+  }
+  EXPECT_THAT(activated, ::testing::ElementsAre(b, a));
+  kill(b, SIGKILL);
+  waitpid(b, nullptr, 0);
 }
 
 }  // namespace

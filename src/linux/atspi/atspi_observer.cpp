@@ -60,30 +60,26 @@ struct AtspiObserver::Registration {
 };
 
 AtspiObserver::AtspiObserver(
-    AtspiBus& bus, GDBusConnection* connection, X11Display* display, AtspiRef application,
+    AtspiBus& bus, GDBusConnection* connection, WindowFocus* focus, AtspiRef application,
     port::Pid pid, bool withInfo, port::AXObserverCallback callback,
     std::function<std::optional<std::string>(const std::optional<std::string>&)> currentMainWindow,
     std::function<port::ElementRef(const AtspiRef&)> elementFor)
     : bus_(bus),
       connection_(G_DBUS_CONNECTION(g_object_ref(connection))),
-      display_(display && !display->connectionLost() ? display : nullptr),
+      focus_(focus),
       application_(std::move(application)),
       pid_(pid),
       withInfo_(withInfo),
       callback_(std::move(callback)),
       currentMainWindow_(std::move(currentMainWindow)),
       elementFor_(std::move(elementFor)) {
-  if (!display_) return;
-  XWindowAttributes attributes;
-  if (XGetWindowAttributes(display_->get(), display_->root(), &attributes)) {
-    XSelectInput(display_->get(), display_->root(),
-                 attributes.your_event_mask | PropertyChangeMask);
+  if (focus_) {
+    focusListener_ = focus_->addListener([this](const FocusedWindow& window) { onFocus(window); });
   }
-  displayListener_ = display_->addEventListener([this](const XEvent& event) { onXEvent(event); });
 }
 
 AtspiObserver::~AtspiObserver() {
-  if (displayListener_) display_->removeEventListener(displayListener_);
+  if (focus_) focus_->removeListener(focusListener_);
   for (auto* registration : registrations_) {
     // GDBus frees the registration once no callback can run any more.
     if (registration->subscription) {
@@ -106,7 +102,9 @@ port::StatusCode AtspiObserver::addNotification(const port::ElementRef& element,
       return kNotificationAlreadyRegistered;
     }
   }
-  const bool fromWindowManager = display_ && isWindowChange(notification);
+  // Without a focus source window changes are not observed (never asked of
+  // the applications); the session's start-up line says so.
+  const bool fromWindowManager = isWindowChange(notification);
   if (!fromWindowManager) bus_.registerEvent(event->listener);
   if (isWindowChange(notification) && !lastMainWindow_) {
     lastMainWindow_ = currentMainWindow_(std::nullopt);
@@ -159,25 +157,14 @@ void AtspiObserver::onEvent(Registration& registration, const std::string& path,
   deliver(registration, path);
 }
 
-void AtspiObserver::onXEvent(const XEvent& event) {
-  if (!attached_ || event.type != PropertyNotify || event.xproperty.window != display_->root() ||
-      event.xproperty.atom != display_->atom("_NET_ACTIVE_WINDOW")) {
-    return;
-  }
+void AtspiObserver::onFocus(const FocusedWindow& window) {
+  if (!attached_ || window.pid != pid_) return;
   std::vector<Registration*> windowChanges;
   for (auto* r : registrations_) {
     if (isWindowChange(r->notification)) windowChanges.push_back(r);
   }
   if (windowChanges.empty()) return;
-  const auto window = display_->cardinalProperty(display_->root(), "_NET_ACTIVE_WINDOW");
-  if (!window || *window == 0) return;
-  if (display_->cardinalProperty(Window(*window), "_NET_WM_PID") !=
-      static_cast<unsigned long>(pid_)) {
-    return;
-  }
-  auto title = display_->stringProperty(Window(*window), "_NET_WM_NAME");
-  if (!title) title = display_->stringProperty(Window(*window), "WM_NAME");
-  const auto path = currentMainWindow_(title);
+  const auto path = currentMainWindow_(window.title);
   if (!path) return;
   for (auto* r : windowChanges) {
     // The callback may remove registrations.

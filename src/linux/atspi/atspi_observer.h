@@ -3,8 +3,8 @@
 // accessibility bus, delivered on the main loop while the observer's source is
 // attached. Only the events a registration needs are asked for: listening to
 // everything makes applications flood the bus. A change of main or focused
-// window comes from the window manager (_NET_ACTIVE_WINDOW) when there is an X
-// display: asking applications for window events would make the helper their
+// window comes from the window manager or compositor (window_focus.h), never
+// from window events: asking applications for them would make the helper their
 // client for good, and a client's presence makes GTK hand every key press to
 // the registry first, which freezes an application whose accessibility
 // connection is held by a modal dialog (docs/linux-backend.md, "Pressing").
@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "linux/atspi/atspi_bus.h"
-#include "linux/x11/x11_display.h"
+#include "linux/window_focus.h"
 #include "port/accessibility.h"
 
 namespace zorv::linux_desktop {
@@ -38,8 +38,8 @@ class AtspiObserver : public port::AXObserver {
   // of the same connection. `currentMainWindow` answers the path of the
   // process's window titled as given (of the active one when no title is
   // given), so a repeated activation of the same window is not taken for a
-  // change. `display` may be null: window changes then come from AT-SPI.
-  AtspiObserver(AtspiBus& bus, GDBusConnection* connection, X11Display* display,
+  // change. `focus` may be null: window changes are then not observed.
+  AtspiObserver(AtspiBus& bus, GDBusConnection* connection, WindowFocus* focus,
                 AtspiRef application, port::Pid pid, bool withInfo,
                 port::AXObserverCallback callback,
                 std::function<std::optional<std::string>(const std::optional<std::string>&)>
@@ -57,13 +57,13 @@ class AtspiObserver : public port::AXObserver {
  private:
   struct Registration;
   void onEvent(Registration& registration, const std::string& path, GVariant* parameters);
-  void onXEvent(const XEvent& event);
+  void onFocus(const FocusedWindow& window);
   void deliver(Registration& registration, const std::string& path);
 
   AtspiBus& bus_;
   GDBusConnection* connection_;
-  X11Display* display_;
-  std::uint64_t displayListener_ = 0;
+  WindowFocus* focus_;
+  std::uint64_t focusListener_ = 0;
   AtspiRef application_;
   port::Pid pid_;
   bool withInfo_;

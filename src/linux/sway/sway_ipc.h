@@ -1,7 +1,8 @@
 #pragma once
 // sway's IPC socket ($SWAYSOCK): one request and its reply at a time, each on
 // a connection of its own, so that a compositor that restarted or a reply
-// that never came cannot leave a half-read stream behind.
+// that never came cannot leave a half-read stream behind; events on a
+// connection subscribed to them.
 
 #include <chrono>
 #include <cstdint>
@@ -16,6 +17,7 @@ class SwayIpc {
  public:
   enum class Message : std::uint32_t {
     runCommand = 0,
+    subscribe = 2,
     getTree = 4,
     getVersion = 7,
     getInputs = 100,
@@ -31,9 +33,20 @@ class SwayIpc {
   // Runs sway commands; true when every one of them succeeded.
   bool command(const std::string& commands) const;
 
+  // A connection subscribed to `events` (a JSON array of event names), its
+  // socket non-blocking; -1 when sway did not accept. The caller closes it.
+  int subscribe(const std::string& events,
+                std::chrono::milliseconds timeout = std::chrono::milliseconds(2000)) const;
+  // The window event's type (the high bit marks events).
+  static constexpr std::uint32_t kWindowEvent = 0x80000003;
+  // Takes the first whole message off the front of `stream`: its type and
+  // its JSON (discarded when it is not JSON). None until one has come whole.
+  static std::optional<std::pair<std::uint32_t, nlohmann::json>> takeMessage(std::string& stream);
+
   const std::string& path() const { return path_; }
 
  private:
+  int connectSocket() const;
   std::string path_;
 };
 

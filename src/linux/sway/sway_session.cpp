@@ -67,10 +67,11 @@ bool SwayWindowRaiser::raiseWindow(port::Pid pid, const ApplicationName& applica
 }
 
 SwaySession::SwaySession(std::unique_ptr<WaylandDisplay> display, std::string swaySocket,
-                         GDBusConnection* sessionBus, port::Dispatch& dispatch)
+                         port::Dispatch& dispatch)
     : display_(std::move(display)),
       ipc_(std::move(swaySocket)),
-      workspace_(sessionBus, dispatch, display_->compositorPid()),
+      focus_(ipc_),
+      workspace_(ipc_, focus_, dispatch, display_->compositorPid()),
       inputSources_(&ipc_, [this] { return keyboard_.keymap(); }),
       keyboard_(display_.get(), [this] { return inputSources_.activeLayout(); }),
       toplevels_(*display_),

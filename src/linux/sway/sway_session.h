@@ -1,15 +1,14 @@
 #pragma once
-// A sway session: keystrokes through one virtual keyboard, layouts and raising
-// through sway's IPC socket, the frontmost application from the
-// accessibility bus.
+// A sway session: keystrokes through one virtual keyboard; layouts, raising,
+// the focused window and the frontmost application through sway's IPC socket.
 
 #include <memory>
 
-#include "linux/atspi_workspace.h"
 #include "linux/desktop_session.h"
 #include "linux/sway/foreign_toplevels.h"
 #include "linux/sway/sway_input_sources.h"
 #include "linux/sway/sway_ipc.h"
+#include "linux/sway/sway_workspace.h"
 #include "linux/sway/virtual_keyboard_events.h"
 #include "linux/wayland_display.h"
 
@@ -40,13 +39,14 @@ class SwayWindowRaiser : public WindowRaiser {
 class SwaySession : public DesktopSession {
  public:
   SwaySession(std::unique_ptr<WaylandDisplay> display, std::string swaySocket,
-              GDBusConnection* sessionBus, port::Dispatch& dispatch);
+              port::Dispatch& dispatch);
 
   SessionKind kind() const override { return SessionKind::sway; }
   port::Workspace& workspace() override { return workspace_; }
   port::KeyboardEvents& keyboardEvents() override { return keyboard_; }
   port::TextInputSources& textInputSources() override { return inputSources_; }
   WindowRaiser* windowRaiser() override { return &raiser_; }
+  WindowFocus* windowFocus() override { return &focus_; }
   void setConnectionLostHandler(std::function<void()> handler) override {
     display_->setConnectionLostHandler(std::move(handler));
   }
@@ -54,7 +54,8 @@ class SwaySession : public DesktopSession {
  private:
   std::unique_ptr<WaylandDisplay> display_;
   SwayIpc ipc_;
-  AtspiWorkspace workspace_;
+  SwayWindowFocus focus_;
+  SwayWorkspace workspace_;
   SwayInputSources inputSources_;
   VirtualKeyboardEvents keyboard_;
   ForeignToplevels toplevels_;

@@ -17,7 +17,8 @@ bool X11WindowRaiser::raiseWindow(port::Pid pid, const ApplicationName&, const s
 
 X11Session::X11Session(std::unique_ptr<X11Display> display, port::Dispatch& dispatch)
     : display_(std::move(display)),
-      workspace_(display_.get(), dispatch),
+      focus_(display_ ? std::make_unique<X11WindowFocus>(*display_) : nullptr),
+      workspace_(display_.get(), focus_.get(), dispatch),
       keyboard_(display_.get()),
       inputSources_(display_.get()),
       raiser_(display_ ? std::make_unique<X11WindowRaiser>(*display_) : nullptr) {}

@@ -34,11 +34,12 @@ class X11Session : public DesktopSession {
   port::KeyboardEvents& keyboardEvents() override { return keyboard_; }
   port::TextInputSources& textInputSources() override { return inputSources_; }
   WindowRaiser* windowRaiser() override { return raiser_.get(); }
-  X11Display* x11Display() override { return display_.get(); }
+  WindowFocus* windowFocus() override { return focus_.get(); }
   void setConnectionLostHandler(std::function<void()> handler) override;
 
  private:
   std::unique_ptr<X11Display> display_;
+  std::unique_ptr<X11WindowFocus> focus_;
   X11Workspace workspace_;
   X11KeyboardEvents keyboard_;
   XkbTextInputSources inputSources_;

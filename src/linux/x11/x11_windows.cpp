@@ -33,6 +33,30 @@ std::optional<port::Pid> ownerOf(const X11Display& display, Window window) {
   return static_cast<port::Pid>(*pid);
 }
 
+X11WindowFocus::X11WindowFocus(X11Display& display) : display_(display) {
+  XWindowAttributes attributes;
+  if (!display_.connectionLost() &&
+      XGetWindowAttributes(display_.get(), display_.root(), &attributes)) {
+    XSelectInput(display_.get(), display_.root(), attributes.your_event_mask | PropertyChangeMask);
+  }
+  listener_ = display_.addEventListener([this](const XEvent& event) {
+    if (event.type != PropertyNotify || event.xproperty.window != display_.root() ||
+        event.xproperty.atom != display_.atom("_NET_ACTIVE_WINDOW")) {
+      return;
+    }
+    if (auto window = focusedWindow()) focused(*window);
+  });
+}
+
+std::optional<FocusedWindow> X11WindowFocus::focusedWindow() {
+  auto window = activeWindow(display_);
+  auto pid = window ? ownerOf(display_, *window) : std::nullopt;
+  if (!pid) return std::nullopt;
+  auto title = display_.stringProperty(*window, "_NET_WM_NAME");
+  if (!title) title = display_.stringProperty(*window, "WM_NAME");
+  return FocusedWindow{*pid, std::move(title)};
+}
+
 bool activateWindow(const X11Display& display, Window window) {
   XWindowAttributes attributes;
   if (!XGetWindowAttributes(display.get(), window, &attributes)) return false;

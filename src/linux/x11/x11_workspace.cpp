@@ -5,22 +5,20 @@
 #include <set>
 
 #include "linux/process_application.h"
-#include "linux/x11/x11_windows.h"
 
 namespace zorv::linux_desktop {
 
-X11Workspace::X11Workspace(X11Display* display, port::Dispatch& dispatch)
-    : display_(display), dispatch_(dispatch), opener_(dispatch) {
-  if (!display_) return;
-  XSelectInput(display_->get(), display_->root(), PropertyChangeMask);
-  display_->setEventHandler([this](const XEvent& event) { onEvent(event); });
-  lastActivePid_ = activePid();
+X11Workspace::X11Workspace(X11Display* display, X11WindowFocus* focus, port::Dispatch& dispatch)
+    : SessionWorkspace(dispatch), display_(display), focus_(focus) {
+  if (!focus_) return;
+  // The window manager reports the same window more than once and passes
+  // through "no window" between two; only a change of process is an activation.
+  listener_ = focus_->addListener([this](const FocusedWindow& window) { activated(window.pid); });
+  if (auto window = focus_->focusedWindow()) lastActivePid_ = window->pid;
 }
 
-std::optional<port::Pid> X11Workspace::activePid() {
-  if (!display_) return std::nullopt;
-  auto window = activeWindow(*display_);
-  return window ? ownerOf(*display_, *window) : std::nullopt;
+X11Workspace::~X11Workspace() {
+  if (focus_) focus_->removeListener(listener_);
 }
 
 port::RunningApplicationRef X11Workspace::application(port::Pid pid, std::optional<Window> window) {
@@ -69,52 +67,6 @@ port::RunningApplicationRef X11Workspace::runningApplicationWithProcessIdentifie
     }
   }
   return application(pid, std::nullopt);
-}
-
-void X11Workspace::onEvent(const XEvent& event) {
-  if (event.type != PropertyNotify || event.xproperty.window != display_->root() ||
-      event.xproperty.atom != display_->atom("_NET_ACTIVE_WINDOW")) {
-    return;
-  }
-  // The window manager reports the same window more than once and passes through
-  // "no window" between two; only a change of process is an activation.
-  auto pid = activePid();
-  if (!pid || pid == lastActivePid_) return;
-  lastActivePid_ = pid;
-  auto app = runningApplicationWithProcessIdentifier(*pid);
-  if (!app) return;
-  port::Notification notification{
-      port::kWorkspaceDidActivateApplicationNotification, std::nullopt,
-      std::map<std::string, port::NotificationObject>{{port::kWorkspaceApplicationKey, app}}};
-  const auto registrations = registrations_;
-  for (const auto& r : registrations) {
-    if (r.name == notification.name) r.handler(notification);
-  }
-}
-
-bool X11Workspace::openURL(const std::string& url) {
-  return opener_.openURL(url);
-}
-
-void X11Workspace::openURLs(const std::vector<std::string>& urls, const std::string& applicationURL,
-                            const port::OpenConfiguration& configuration,
-                            port::OpenCompletion completion) {
-  opener_.openURLs(urls, applicationURL, configuration, std::move(completion));
-}
-
-void X11Workspace::openApplication(const std::string& applicationURL,
-                                   const port::OpenConfiguration& configuration,
-                                   port::OpenCompletion completion) {
-  opener_.openApplication(applicationURL, configuration, std::move(completion));
-}
-
-void X11Workspace::addObserver(port::ObserverToken observer, const std::string& name,
-                               std::function<void(const port::Notification&)> handler) {
-  registrations_.push_back({observer, name, std::move(handler)});
-}
-
-void X11Workspace::removeObserver(port::ObserverToken observer) {
-  std::erase_if(registrations_, [&](const Registration& r) { return r.observer == observer; });
 }
 
 }  // namespace zorv::linux_desktop
