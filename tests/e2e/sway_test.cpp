@@ -1,7 +1,8 @@
-// The helper on a headless sway (Wayland) desktop: menus through the
-// accessibility bus, keystrokes through its virtual keyboard, layouts and
-// window switching through sway. The test sees and focuses windows with
-// swaymsg, apart from the helper's own code.
+// The helper on headless Wayland desktops, sway and GNOME: menus through the
+// accessibility bus, keystrokes, layouts and window switching through what each
+// compositor offers. The test sees and focuses windows through the desktop's
+// own means (swaymsg; the shell, through the helper's extension), apart from
+// the helper's code.
 
 #include <gmock/gmock.h>
 
@@ -15,32 +16,34 @@ namespace zorv::e2e {
 namespace {
 
 using namespace std::chrono_literals;
+using ::testing::HasSubstr;
 
 // Has no effect and prints only "in helper": no source has that identifier.
 constexpr const char* kProbe = R"({"switchInputMethod":{"inputSourceID":"zorv-probe"}})";
 
-class Sway : public DesktopSuite<HeadlessDesktopOptions{.notifications = false, .sway = true}> {
+std::string keystroke(int code) {
+  return R"({"simulateKeystroke":{"code":)" + std::to_string(code) + "}}";
+}
+std::string switchTo(const std::string& id) {
+  return R"({"switchInputMethod":{"inputSourceID":")" + id + R"("}})";
+}
+
+template <HeadlessDesktopOptions options>
+class WaylandDesktop : public DesktopSuite<options> {
  protected:
-  std::string swaymsg(std::vector<std::string> args) {
-    args.insert(args.begin(), "swaymsg");
-    ChildProcess child(args, desktop->env());
+  using DesktopSuite<options>::desktop;
+  virtual void focus(const ChildProcess& app, const std::string& title) = 0;
+  virtual std::string focusedTitle() = 0;
+  // The helper without the desktop's own means, from start-up: it says so, and
+  // does not pretend.
+  virtual void expectNothingPretendedWithoutControl() = 0;
+
+  std::string run(std::vector<std::string> args, Environment env = {}) {
+    ChildProcess child(args, env.empty() ? desktop->env() : env);
     child.wait();
     std::string text;
     for (const auto& line : child.lines()) text += line + "\n";
     return text;
-  }
-  // The title of the focused window, from sway's tree.
-  std::string focusedTitle() {
-    std::function<std::string(const nlohmann::json&)> find = [&](const nlohmann::json& node) {
-      if (node.value("focused", false)) return node.value("name", std::string());
-      for (const char* key : {"nodes", "floating_nodes"}) {
-        for (const auto& child : node.value(key, nlohmann::json::array())) {
-          if (auto title = find(child); !title.empty()) return title;
-        }
-      }
-      return std::string();
-    };
-    return find(nlohmann::json::parse(swaymsg({"-t", "get_tree"}), nullptr, false));
   }
   bool waitForFocus(const std::string& title) {
     for (int attempt = 0; attempt < 200 && focusedTitle() != title; ++attempt) {
@@ -64,55 +67,155 @@ class Sway : public DesktopSuite<HeadlessDesktopOptions{.notifications = false, 
   }
 };
 
-std::string keystroke(int code) {
-  return R"({"simulateKeystroke":{"code":)" + std::to_string(code) + "}}";
-}
-std::string switchTo(const std::string& id) {
-  return R"({"switchInputMethod":{"inputSourceID":")" + id + R"("}})";
-}
+class SwayDesktop
+    : public WaylandDesktop<HeadlessDesktopOptions{.notifications = false, .sway = true}> {
+ protected:
+  void focus(const ChildProcess&, const std::string& title) override {
+    run({"swaymsg", "[title=\"^" + title + "$\"] focus"});
+  }
+  std::string focusedTitle() override {
+    std::function<std::string(const nlohmann::json&)> find = [&](const nlohmann::json& node) {
+      if (node.value("focused", false)) return node.value("name", std::string());
+      for (const char* key : {"nodes", "floating_nodes"}) {
+        for (const auto& child : node.value(key, nlohmann::json::array())) {
+          if (auto title = find(child); !title.empty()) return title;
+        }
+      }
+      return std::string();
+    };
+    return find(nlohmann::json::parse(run({"swaymsg", "-t", "get_tree"}), nullptr, false));
+  }
+  // Without sway's socket the compositor is one the helper cannot drive.
+  void expectNothingPretendedWithoutControl() override {
+    auto env = desktop->env();
+    env.erase("SWAYSOCK");
+    ChildProcess helper({ZORV_E2E_HELPER}, env);
+    ASSERT_TRUE(waitUntilListening(helper, env, kProbe)) << helper.transcript();
+    send(helper, keystroke(4));
+    EXPECT_EQ(
+        countSince(helper, 0, "H key down not simulated: the keyboard event could not be created"),
+        1u)
+        << helper.transcript();
+    EXPECT_THAT(helper.lines(Stream::err),
+                ::testing::ElementsAre(HasSubstr(
+                    "] This Wayland compositor (XDG_CURRENT_DESKTOP=sway) offers the helper no "
+                    "keyboard and no window control: simulateKeystroke, switchInputMethod and "
+                    "switchWindow will have no effect")));
+    expectCleanStop(helper);
+  }
+};
+
+class GnomeDesktop
+    : public WaylandDesktop<HeadlessDesktopOptions{.notifications = false, .gnome = true}> {
+ protected:
+  std::string shell(const std::string& method, const std::string& args = "") {
+    std::vector<std::string> argv = {"gdbus",
+                                     "call",
+                                     "--session",
+                                     "--dest",
+                                     "name.pemu.zorv.Shell",
+                                     "--object-path",
+                                     "/name/pemu/zorv/Shell",
+                                     "--method",
+                                     "name.pemu.zorv.Shell." + method};
+    if (!args.empty()) argv.push_back(args);
+    return run(argv);
+  }
+  void focus(const ChildProcess& app, const std::string& title) override {
+    shell("ActivateWindow", std::to_string(app.pid()) + " '" + title + "'");
+  }
+  std::string focusedTitle() override {
+    const auto reply = shell("GetFocus");  // (uint32 PID, 'TITLE')
+    const auto open = reply.find('\''), close = reply.rfind('\'');
+    return open < close && close != std::string::npos ? reply.substr(open + 1, close - open - 1)
+                                                      : std::string();
+  }
+  bool setExtension(bool enabled) {
+    run({"gsettings", "set", "org.gnome.shell", "enabled-extensions",
+         enabled ? "['zorv-helper@pemu.name']" : "[]"});
+    for (int attempt = 0; attempt < 200; ++attempt) {
+      if (shell("GetFocus").empty() != enabled) return true;
+      std::this_thread::sleep_for(20ms);
+    }
+    return false;
+  }
+  // Keys still go through mutter; layouts and raising need the extension.
+  void expectNothingPretendedWithoutControl() override {
+    auto app = startApp(*desktop, "Plain");
+    ASSERT_TRUE(setExtension(false));
+    auto helper = startHelper(*desktop, kProbe);
+    send(*helper, switchTo("de"));
+    send(*helper, keystroke(16));
+    EXPECT_EQ(entryText("Plain", "y"), "y");
+    EXPECT_THAT(helper->lines(Stream::err),
+                ::testing::ElementsAre(HasSubstr(
+                    "] The zorv-helper GNOME Shell extension is not running: switchInputMethod "
+                    "and switchWindow will have no effect; enable it with \"gnome-extensions "
+                    "enable zorv-helper@pemu.name\"")));
+    expectCleanStop(*helper);
+    EXPECT_TRUE(setExtension(true));
+  }
+};
+
+template <class Desktop>
+class Wayland : public Desktop {};
+struct DesktopName {
+  template <class T>
+  static std::string GetName(int) {
+    return std::is_same_v<T, SwayDesktop> ? "Sway" : "Gnome";
+  }
+};
+using Desktops = ::testing::Types<SwayDesktop, GnomeDesktop>;
+TYPED_TEST_SUITE(Wayland, Desktops, DesktopName);
 
 // A 3-level menu path, typing, an accelerator, and the German layout: the key
 // at the US "y" position types "z" there, also on the second press.
-TEST_F(Sway, MenusKeystrokesAndLayouts) {
-  auto app = startApp(*desktop, "Typing");
-  auto helper = startHelper(*desktop, kProbe);
-  send(*helper, menuCommand("File -> Export -> PDF"));
+TYPED_TEST(Wayland, MenusKeystrokesAndLayouts) {
+  auto app = startApp(*this->desktop, "Typing");
+  auto helper = startHelper(*this->desktop, kProbe);
+  this->send(*helper, menuCommand("File -> Export -> PDF"));
   EXPECT_TRUE(app->waitForLine("activated: File -> Export -> PDF")) << app->transcript();
-  send(*helper, keystroke(4));
-  send(*helper, keystroke(34));
-  EXPECT_EQ(entryText("Typing", "hi"), "hi");
-  send(*helper, keystroke(0x1000 + 1));
+  this->send(*helper, keystroke(4));
+  this->send(*helper, keystroke(34));
+  EXPECT_EQ(this->entryText("Typing", "hi"), "hi");
+  this->send(*helper, keystroke(0x1000 + 1));
   EXPECT_TRUE(app->waitForLine("activated: File -> Save")) << app->transcript();
-  send(*helper, switchTo("de"));
-  send(*helper, keystroke(16));
-  send(*helper, keystroke(16));
-  EXPECT_EQ(entryText("Typing", "hizz"), "hizz");
-  send(*helper, switchTo("us"));
-  send(*helper, keystroke(16));
-  EXPECT_EQ(entryText("Typing", "hizzy"), "hizzy");
+  this->send(*helper, switchTo("de"));
+  this->send(*helper, keystroke(16));
+  this->send(*helper, keystroke(16));
+  EXPECT_EQ(this->entryText("Typing", "hizz"), "hizz");
+  this->send(*helper, switchTo("us"));
+  this->send(*helper, keystroke(16));
+  EXPECT_EQ(this->entryText("Typing", "hizzy"), "hizzy");
   expectCleanStop(*helper);
 }
 
 // Two applications, then two windows of one: switchWindow goes back to where
 // the user was, and again.
-TEST_F(Sway, SwitchWindowGoesBackAndForth) {
-  auto alpha = startApp(*desktop, "Alpha");
-  auto beta = startApp(*desktop, "Beta", {"--windows", "2"});
-  auto helper = startHelper(*desktop, kProbe);
+TYPED_TEST(Wayland, SwitchWindowGoesBackAndForth) {
+  auto alpha = startApp(*this->desktop, "Alpha");
+  auto beta = startApp(*this->desktop, "Beta", {"--windows", "2"});
+  auto helper = startHelper(*this->desktop, kProbe);
   for (const auto& [first, second] : {std::pair{"Alpha", "Beta 1"}, {"Beta 1", "Beta 2"}}) {
     for (const char* title : {first, second}) {
-      swaymsg({std::string("[title=\"^") + title + "$\"] focus"});
-      ASSERT_TRUE(waitForFocus(title)) << focusedTitle();
+      this->focus(title[0] == 'A' ? *alpha : *beta, title);
+      ASSERT_TRUE(this->waitForFocus(title)) << this->focusedTitle();
       std::this_thread::sleep_for(400ms);
     }
-    emitRequest(desktop->env(), R"({"switchWindow":{}})");
-    EXPECT_TRUE(waitForFocus(first)) << focusedTitle() << helper->transcript();
+    emitRequest(this->desktop->env(), R"({"switchWindow":{}})");
+    EXPECT_TRUE(this->waitForFocus(first)) << this->focusedTitle() << helper->transcript();
     std::this_thread::sleep_for(400ms);
-    emitRequest(desktop->env(), R"({"switchWindow":{}})");
-    EXPECT_TRUE(waitForFocus(second)) << focusedTitle() << helper->transcript();
+    emitRequest(this->desktop->env(), R"({"switchWindow":{}})");
+    EXPECT_TRUE(this->waitForFocus(second)) << this->focusedTitle() << helper->transcript();
   }
   expectCleanStop(*helper);
 }
+
+TYPED_TEST(Wayland, WithoutTheDesktopsControlNothingIsPretended) {
+  this->expectNothingPretendedWithoutControl();
+}
+
+class Sway : public SwayDesktop {};
 
 // Where sway knows no window of the process (a sandboxed application reaches
 // the accessibility bus through a proxy), the application id and the title
@@ -128,26 +231,6 @@ TEST_F(Sway, ToplevelsAreActivatedByApplicationIdAndTitle) {
   }
   EXPECT_FALSE(toplevels.activate("Gamma", "Gamma 3"));
   EXPECT_FALSE(toplevels.activate("Delta", std::nullopt));
-}
-
-// Without sway's socket the compositor is one the helper cannot drive: it says
-// so once at start-up, and a keystroke is not simulated.
-TEST_F(Sway, AnotherCompositorIsNamedAtStartUpAndKeystrokesAreNotSimulated) {
-  auto env = desktop->env();
-  env.erase("SWAYSOCK");
-  ChildProcess helper({ZORV_E2E_HELPER}, env);
-  ASSERT_TRUE(waitUntilListening(helper, env, kProbe)) << helper.transcript();
-  send(helper, keystroke(4));
-  EXPECT_EQ(
-      countSince(helper, 0, "H key down not simulated: the keyboard event could not be created"),
-      1u)
-      << helper.transcript();
-  EXPECT_THAT(helper.lines(Stream::err),
-              ::testing::ElementsAre(::testing::HasSubstr(
-                  "] This Wayland compositor (XDG_CURRENT_DESKTOP=sway) offers the helper no "
-                  "keyboard and no window control: simulateKeystroke, switchInputMethod and "
-                  "switchWindow will have no effect")));
-  expectCleanStop(helper);
 }
 
 }  // namespace
