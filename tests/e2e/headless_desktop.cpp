@@ -203,6 +203,7 @@ HeadlessDesktop::HeadlessDesktop(HeadlessDesktopOptions options) : dir_(makeTemp
   if (!options.accessibility) argv.emplace_back("--no-a11y");
   if (options.sway) argv.emplace_back("--sway");
   if (options.gnome) argv.emplace_back("--gnome");
+  if (!options.extension) argv.emplace_back("--no-extension");
   argv.push_back(dir_.string());
   ChildProcess script(argv, currentEnvironment());
   const auto status = script.wait(std::chrono::seconds(60));
