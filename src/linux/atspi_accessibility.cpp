@@ -6,9 +6,9 @@
 
 #include "linux/atspi/atspi_observer.h"
 #include "linux/atspi/key_binding.h"
+#include "linux/atspi/menu_opening.h"
 #include "linux/atspi/menu_press.h"
 #include "linux/atspi/menu_structure.h"
-#include "linux/atspi/menu_opening.h"
 #include "linux/x11/x11_windows.h"
 
 namespace zorv::linux_desktop {
@@ -121,9 +121,10 @@ port::Array elementArray(const std::vector<port::ElementRef>& elements) {
 }  // namespace
 
 AtspiAccessibility::AtspiAccessibility(GDBusConnection* sessionBus, X11Display* display,
-                                       WindowRaiser* raiser)
+                                       WindowRaiser* raiser, FocusSource* focus)
     : sessionBus_(sessionBus ? G_DBUS_CONNECTION(g_object_ref(sessionBus)) : nullptr),
       display_(display),
+      focus_(focus),
       raiser_(raiser),
       bus_(sessionBus),
       snapshot_(bus_) {}
@@ -340,6 +341,11 @@ port::AXResult<port::Value> AtspiAccessibility::systemWideAttribute(const std::s
     auto pid = window ? ownerOf(*display_, *window) : std::nullopt;
     if (!pid || !bus_.applicationOf(*pid, timeout)) return {kNoValue, {}};
     return {0, AtspiElement::application(*pid)};
+  }
+  if (auto focus = focus_ ? focus_->focus() : std::nullopt) {
+    // The desktop's own word, as the window manager's above.
+    if (focus->pid == 0 || !bus_.applicationOf(focus->pid, timeout)) return {kNoValue, {}};
+    return {0, AtspiElement::application(focus->pid)};
   }
   // Without a window manager to ask: the application with an ACTIVE window.
   for (const auto& app : bus_.applications(timeout)) {
@@ -706,7 +712,7 @@ port::AXResult<std::unique_ptr<port::AXObserver>> AtspiAccessibility::createObse
   if (!app) return {kInvalidUIElement, nullptr};
   const AtspiRef root = *app;
   auto observer = std::make_unique<AtspiObserver>(
-      bus_, bus_.connection(), display_, root, pid, withInfo, std::move(callback),
+      bus_, bus_.connection(), display_, focus_, root, pid, withInfo, std::move(callback),
       [this, root](const std::optional<std::string>& title) -> std::optional<std::string> {
         // The window manager may announce a window before its application has
         // marked it active: the title decides when there is one.

@@ -16,6 +16,7 @@
 #include "linux/atspi/atspi_element.h"
 #include "linux/atspi/atspi_snapshot.h"
 #include "linux/desktop_session.h"
+#include "linux/focus_source.h"
 #include "linux/x11/x11_display.h"
 #include "port/accessibility.h"
 
@@ -26,7 +27,9 @@ class AtspiAccessibility : public port::Accessibility {
   // `sessionBus` may be null (no session bus: never trusted).
   // `display` may be null (no X server: window changes are asked of the
   // applications). `raiser` may be null (the session cannot raise windows).
-  AtspiAccessibility(GDBusConnection* sessionBus, X11Display* display, WindowRaiser* raiser);
+  // `focus` may be null (the desktop does not report the focused window).
+  AtspiAccessibility(GDBusConnection* sessionBus, X11Display* display, WindowRaiser* raiser,
+                     FocusSource* focus = nullptr);
   ~AtspiAccessibility() override;
   AtspiAccessibility(const AtspiAccessibility&) = delete;
   AtspiAccessibility& operator=(const AtspiAccessibility&) = delete;
@@ -104,6 +107,7 @@ class AtspiAccessibility : public port::Accessibility {
 
   GDBusConnection* sessionBus_;
   X11Display* display_;
+  FocusSource* focus_;
   WindowRaiser* raiser_;
   AtspiBus bus_;
   AtspiSnapshot snapshot_;  // role, name, states, extents, children: read through it

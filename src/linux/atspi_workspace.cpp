@@ -27,12 +27,13 @@ port::RunningApplicationRef applicationOf(port::Pid pid) {
 }  // namespace
 
 AtspiWorkspace::AtspiWorkspace(GDBusConnection* sessionBus, port::Dispatch& dispatch,
-                               std::optional<port::Pid> compositorPid)
-    : bus_(sessionBus), opener_(dispatch), compositorPid_(compositorPid) {}
+                               std::optional<port::Pid> compositorPid, FocusSource* focus)
+    : bus_(sessionBus), opener_(dispatch), compositorPid_(compositorPid), focus_(focus) {}
 
 AtspiWorkspace::~AtspiWorkspace() {
   if (settleSource_) g_source_remove(settleSource_);
   if (retrySource_) g_source_remove(retrySource_);
+  if (focusListener_) focus_->removeListener(focusListener_);
   stopListening();
 }
 
@@ -50,6 +51,12 @@ bool AtspiWorkspace::ignored(port::Pid pid) const {
 }
 
 std::optional<port::Pid> AtspiWorkspace::activePid() {
+  if (focus_) {
+    if (auto focus = focus_->focus()) {
+      if (focus->pid == 0 || ignored(focus->pid)) return std::nullopt;
+      return focus->pid;
+    }
+  }
   if (!bus_.connect()) return std::nullopt;
   for (const auto& app : bus_.applications(kTimeoutMs)) {
     auto pid = bus_.pidOf(app.bus, kTimeoutMs);
@@ -107,6 +114,15 @@ port::RunningApplicationRef AtspiWorkspace::runningApplicationWithProcessIdentif
 }
 
 void AtspiWorkspace::listen() {
+  if (focus_) {
+    if (focusListener_) return;
+    focusListener_ = focus_->addListener([this](const DesktopFocus& focus) {
+      // Focus passes through no window at all on its way.
+      if (focus.pid != 0 && !ignored(focus.pid)) activated(focus.pid);
+    });
+    if (!lastActivePid_) lastActivePid_ = activePid();
+    return;
+  }
   if (listening_ && !g_dbus_connection_is_closed(listening_)) return;
   stopListening();
   if (!bus_.connect()) return;
@@ -170,9 +186,14 @@ void AtspiWorkspace::onWindowEvent(const std::string& sender, const std::string&
 void AtspiWorkspace::settled() {
   if (!active_) return;
   auto pid = bus_.pidOf(active_->first, kTimeoutMs);
-  if (!pid || ignored(*pid) || pid == lastActivePid_) return;
+  if (!pid || ignored(*pid)) return;
+  activated(*pid);
+}
+
+void AtspiWorkspace::activated(port::Pid pid) {
+  if (pid == lastActivePid_) return;
   lastActivePid_ = pid;
-  auto app = applicationOf(*pid);
+  auto app = applicationOf(pid);
   if (!app) return;
   port::Notification notification{
       port::kWorkspaceDidActivateApplicationNotification, std::nullopt,

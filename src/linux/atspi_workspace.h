@@ -6,6 +6,8 @@
 // moment: a window that is briefly deactivated and activated again (as when a
 // virtual keyboard appears) is no activation. The compositor's own process,
 // which may put windows of its own on the bus, never becomes frontmost.
+// Where the desktop reports the focused window itself (a FocusSource), that
+// report decides instead, and the helper listens to no application.
 
 #include <gio/gio.h>
 
@@ -15,6 +17,7 @@
 #include <vector>
 
 #include "linux/atspi/atspi_bus.h"
+#include "linux/focus_source.h"
 #include "linux/gio_opener.h"
 #include "port/dispatch.h"
 #include "port/workspace.h"
@@ -28,7 +31,7 @@ class AtspiWorkspace : public port::Workspace {
 
   // `sessionBus` may be null (no accessibility bus: nothing is ever frontmost).
   AtspiWorkspace(GDBusConnection* sessionBus, port::Dispatch& dispatch,
-                 std::optional<port::Pid> compositorPid);
+                 std::optional<port::Pid> compositorPid, FocusSource* focus = nullptr);
   ~AtspiWorkspace() override;
   AtspiWorkspace(const AtspiWorkspace&) = delete;
   AtspiWorkspace& operator=(const AtspiWorkspace&) = delete;
@@ -61,10 +64,13 @@ class AtspiWorkspace : public port::Workspace {
   void stopListening();
   void onWindowEvent(const std::string& sender, const std::string& path, bool activated);
   void settled();
+  void activated(port::Pid pid);
 
   AtspiBus bus_;
   GioOpener opener_;
   std::optional<port::Pid> compositorPid_;
+  FocusSource* focus_;
+  std::uint64_t focusListener_ = 0;
   std::optional<port::Pid> lastActivePid_;
   // The window activated last and not deactivated since (bus name, path).
   std::optional<std::pair<std::string, std::string>> active_;

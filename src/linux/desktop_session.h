@@ -21,6 +21,7 @@
 namespace zorv::linux_desktop {
 
 class X11Display;
+class FocusSource;
 
 // Brings an application or one of its windows to the front, as the session's
 // window manager or compositor allows. `application` answers the accessible
@@ -80,6 +81,9 @@ class DesktopSession {
   // The X display whose window manager tells the active window and its changes;
   // null when there is none (accessibility then asks the applications).
   virtual X11Display* x11Display() { return nullptr; }
+  // The desktop's own report of the focused window; null when it has none (the
+  // applications are then asked).
+  virtual FocusSource* focusSource() { return nullptr; }
   // Called once, on the main context, when the connection to the display
   // server has closed.
   virtual void setConnectionLostHandler(std::function<void()> handler) = 0;

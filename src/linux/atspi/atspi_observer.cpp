@@ -60,19 +60,25 @@ struct AtspiObserver::Registration {
 };
 
 AtspiObserver::AtspiObserver(
-    AtspiBus& bus, GDBusConnection* connection, X11Display* display, AtspiRef application,
-    port::Pid pid, bool withInfo, port::AXObserverCallback callback,
+    AtspiBus& bus, GDBusConnection* connection, X11Display* display, FocusSource* focus,
+    AtspiRef application, port::Pid pid, bool withInfo, port::AXObserverCallback callback,
     std::function<std::optional<std::string>(const std::optional<std::string>&)> currentMainWindow,
     std::function<port::ElementRef(const AtspiRef&)> elementFor)
     : bus_(bus),
       connection_(G_DBUS_CONNECTION(g_object_ref(connection))),
       display_(display && !display->connectionLost() ? display : nullptr),
+      focus_(display_ ? nullptr : focus),
       application_(std::move(application)),
       pid_(pid),
       withInfo_(withInfo),
       callback_(std::move(callback)),
       currentMainWindow_(std::move(currentMainWindow)),
       elementFor_(std::move(elementFor)) {
+  if (focus_) {
+    focusListener_ = focus_->addListener([this](const DesktopFocus& now) {
+      if (attached_ && now.pid == pid_) windowActivated(now.title);
+    });
+  }
   if (!display_) return;
   XWindowAttributes attributes;
   if (XGetWindowAttributes(display_->get(), display_->root(), &attributes)) {
@@ -84,6 +90,7 @@ AtspiObserver::AtspiObserver(
 
 AtspiObserver::~AtspiObserver() {
   if (displayListener_) display_->removeEventListener(displayListener_);
+  if (focusListener_) focus_->removeListener(focusListener_);
   for (auto* registration : registrations_) {
     // GDBus frees the registration once no callback can run any more.
     if (registration->subscription) {
@@ -106,7 +113,7 @@ port::StatusCode AtspiObserver::addNotification(const port::ElementRef& element,
       return kNotificationAlreadyRegistered;
     }
   }
-  const bool fromWindowManager = display_ && isWindowChange(notification);
+  const bool fromWindowManager = (display_ || focus_) && isWindowChange(notification);
   if (!fromWindowManager) bus_.registerEvent(event->listener);
   if (isWindowChange(notification) && !lastMainWindow_) {
     lastMainWindow_ = currentMainWindow_(std::nullopt);
@@ -164,11 +171,6 @@ void AtspiObserver::onXEvent(const XEvent& event) {
       event.xproperty.atom != display_->atom("_NET_ACTIVE_WINDOW")) {
     return;
   }
-  std::vector<Registration*> windowChanges;
-  for (auto* r : registrations_) {
-    if (isWindowChange(r->notification)) windowChanges.push_back(r);
-  }
-  if (windowChanges.empty()) return;
   const auto window = display_->cardinalProperty(display_->root(), "_NET_ACTIVE_WINDOW");
   if (!window || *window == 0) return;
   if (display_->cardinalProperty(Window(*window), "_NET_WM_PID") !=
@@ -177,6 +179,15 @@ void AtspiObserver::onXEvent(const XEvent& event) {
   }
   auto title = display_->stringProperty(Window(*window), "_NET_WM_NAME");
   if (!title) title = display_->stringProperty(Window(*window), "WM_NAME");
+  windowActivated(title);
+}
+
+void AtspiObserver::windowActivated(const std::optional<std::string>& title) {
+  std::vector<Registration*> windowChanges;
+  for (auto* r : registrations_) {
+    if (isWindowChange(r->notification)) windowChanges.push_back(r);
+  }
+  if (windowChanges.empty()) return;
   const auto path = currentMainWindow_(title);
   if (!path) return;
   for (auto* r : windowChanges) {

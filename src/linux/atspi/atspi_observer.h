@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "linux/atspi/atspi_bus.h"
+#include "linux/focus_source.h"
 #include "linux/x11/x11_display.h"
 #include "port/accessibility.h"
 
@@ -38,8 +39,9 @@ class AtspiObserver : public port::AXObserver {
   // of the same connection. `currentMainWindow` answers the path of the
   // process's window titled as given (of the active one when no title is
   // given), so a repeated activation of the same window is not taken for a
-  // change. `display` may be null: window changes then come from AT-SPI.
-  AtspiObserver(AtspiBus& bus, GDBusConnection* connection, X11Display* display,
+  // change. `display` and `focus` may be null: window changes come from the
+  // window manager, else from the desktop's focus report, else from AT-SPI.
+  AtspiObserver(AtspiBus& bus, GDBusConnection* connection, X11Display* display, FocusSource* focus,
                 AtspiRef application, port::Pid pid, bool withInfo,
                 port::AXObserverCallback callback,
                 std::function<std::optional<std::string>(const std::optional<std::string>&)>
@@ -58,12 +60,16 @@ class AtspiObserver : public port::AXObserver {
   struct Registration;
   void onEvent(Registration& registration, const std::string& path, GVariant* parameters);
   void onXEvent(const XEvent& event);
+  // A window of some process titled `title` became the active one.
+  void windowActivated(const std::optional<std::string>& title);
   void deliver(Registration& registration, const std::string& path);
 
   AtspiBus& bus_;
   GDBusConnection* connection_;
   X11Display* display_;
   std::uint64_t displayListener_ = 0;
+  FocusSource* focus_;
+  std::uint64_t focusListener_ = 0;
   AtspiRef application_;
   port::Pid pid_;
   bool withInfo_;

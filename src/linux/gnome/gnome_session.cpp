@@ -6,7 +6,7 @@ GnomeSession::GnomeSession(std::unique_ptr<WaylandDisplay> display, GDBusConnect
                            port::Dispatch& dispatch, port::SystemLog& log)
     : display_(std::move(display)),
       extension_(sessionBus),
-      workspace_(sessionBus, dispatch, display_->compositorPid()),
+      workspace_(sessionBus, dispatch, display_->compositorPid(), &extension_),
       keyboard_(std::make_unique<MutterRemoteDesktop>()),
       inputSources_(extension_),
       raiser_(extension_) {

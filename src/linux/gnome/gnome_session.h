@@ -41,6 +41,7 @@ class GnomeSession : public DesktopSession {
   port::KeyboardEvents& keyboardEvents() override { return keyboard_; }
   port::TextInputSources& textInputSources() override { return inputSources_; }
   WindowRaiser* windowRaiser() override { return &raiser_; }
+  FocusSource* focusSource() override { return &extension_; }
   void setConnectionLostHandler(std::function<void()> handler) override {
     display_->setConnectionLostHandler(std::move(handler));
   }

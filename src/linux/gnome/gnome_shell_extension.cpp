@@ -17,6 +17,47 @@ bool answeredTrue(GVariant* reply) {
 
 }  // namespace
 
+GnomeShellExtension::~GnomeShellExtension() {
+  if (subscription_) g_dbus_connection_signal_unsubscribe(bus_, subscription_);
+}
+
+std::optional<DesktopFocus> GnomeShellExtension::focus() const {
+  GVariant* reply = call("GetFocus", nullptr, G_VARIANT_TYPE("(us)"));
+  if (!reply) return std::nullopt;
+  guint32 pid = 0;
+  const gchar* title = nullptr;
+  g_variant_get(reply, "(u&s)", &pid, &title);
+  DesktopFocus focus{static_cast<port::Pid>(pid), title};
+  g_variant_unref(reply);
+  return focus;
+}
+
+std::uint64_t GnomeShellExtension::addListener(Listener listener) {
+  if (!subscription_ && bus_) {
+    // By name, not by owner: an extension enabled later is heard too.
+    subscription_ = g_dbus_connection_signal_subscribe(
+        bus_, kBusName, kInterface, "FocusChanged", kPath, nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
+        [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
+           GVariant* parameters, gpointer self) {
+          if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(us)"))) return;
+          guint32 pid = 0;
+          const gchar* title = nullptr;
+          g_variant_get(parameters, "(u&s)", &pid, &title);
+          const DesktopFocus focus{static_cast<port::Pid>(pid), title};
+          // A listener may remove itself.
+          const auto listeners = static_cast<GnomeShellExtension*>(self)->listeners_;
+          for (const auto& [id, l] : listeners) l(focus);
+        },
+        this, nullptr);
+  }
+  listeners_.emplace(nextListener_, std::move(listener));
+  return nextListener_++;
+}
+
+void GnomeShellExtension::removeListener(std::uint64_t id) {
+  listeners_.erase(id);
+}
+
 GVariant* GnomeShellExtension::call(const char* method, GVariant* parameters,
                                     const GVariantType* reply) const {
   if (!bus_) {

@@ -7,10 +7,12 @@
 #include <gio/gio.h>
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "linux/focus_source.h"
 #include "port/types.h"
 
 namespace zorv::linux_desktop {
@@ -26,13 +28,17 @@ struct GnomeInputSourceList {
   std::optional<std::size_t> current;
 };
 
-class GnomeShellExtension {
+// Also the shell's report of the focused window (its FocusChanged signal).
+class GnomeShellExtension : public FocusSource {
  public:
   static constexpr const char* kBusName = "name.pemu.zorv.Shell";
   static constexpr const char* kUuid = "zorv-helper@pemu.name";
 
   // `sessionBus` may be null: then nothing answers.
   explicit GnomeShellExtension(GDBusConnection* sessionBus) : bus_(sessionBus) {}
+  ~GnomeShellExtension() override;
+  GnomeShellExtension(const GnomeShellExtension&) = delete;
+  GnomeShellExtension& operator=(const GnomeShellExtension&) = delete;
 
   // Whether the extension runs in the shell now.
   bool present() const;
@@ -42,9 +48,16 @@ class GnomeShellExtension {
   bool activateWindow(port::Pid pid, const std::string& title) const;
   bool activateApplication(port::Pid pid) const;
 
+  std::optional<DesktopFocus> focus() const override;
+  std::uint64_t addListener(Listener listener) override;
+  void removeListener(std::uint64_t id) override;
+
  private:
   GVariant* call(const char* method, GVariant* parameters, const GVariantType* reply) const;
   GDBusConnection* bus_;
+  guint subscription_ = 0;
+  std::map<std::uint64_t, Listener> listeners_;
+  std::uint64_t nextListener_ = 1;
 };
 
 }  // namespace zorv::linux_desktop
