@@ -158,6 +158,24 @@ TYPED_TEST(Wayland, SwitchWindowGoesBackAndForth) {
   expectCleanStop(*helper);
 }
 
+// A menu item that opens a modal dialog in a real GTK application: the dialog
+// takes the helper's keys (a helper listening to the applications'
+// accessibility events froze the application there).
+TYPED_TEST(Wayland, AModalDialogFromAMenuTakesTheHelpersKeys) {
+  if constexpr (std::is_same_v<TypeParam, SwayDesktop>) {
+    GTEST_SKIP() << "on sway window changes still come from accessibility events";
+  }
+  ChildProcess geany({"geany", "-c", (this->desktop->dir() / "geany").string()},
+                     this->desktop->env());
+  ASSERT_TRUE(this->waitForFocus("untitled - Geany")) << geany.transcript();
+  auto helper = startHelper(*this->desktop, kProbe);
+  this->send(*helper, menuCommand("File -> Save As..."));
+  ASSERT_TRUE(this->waitForFocus("Save File")) << this->focusedTitle();
+  this->send(*helper, keystroke(53));
+  EXPECT_TRUE(this->waitForFocus("untitled - Geany")) << this->focusedTitle();
+  expectCleanStop(*helper);
+}
+
 class Sway : public SwayDesktop {};
 
 // Without sway's socket the compositor is one the helper cannot drive: it says
