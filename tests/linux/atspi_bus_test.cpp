@@ -115,7 +115,7 @@ TEST(AtspiBus, AnObjectOfABusThatWasStartedAgainIsGoneNotAnotherProcesss) {
   // An object named by an event of the peer is remembered the same way.
   std::optional<AtspiRef> observed;
   auto observer = std::make_unique<AtspiObserver>(
-      bus, bus.connection(), nullptr, bus.object(":1.1", kRootPath), 1, false,
+      bus, bus.connection(), nullptr, nullptr, bus.object(":1.1", kRootPath), 1, false,
       [](const port::ElementRef&, const std::string&, void*,
          const std::optional<port::Dictionary>&) {},
       [](const std::optional<std::string>&) { return std::nullopt; },
