@@ -1,5 +1,7 @@
 #include "linux/gnome/gnome_shell_extension.h"
 
+#include <vector>
+
 namespace zorv::linux_desktop {
 namespace {
 
@@ -44,9 +46,17 @@ std::uint64_t GnomeShellExtension::addListener(Listener listener) {
           const gchar* title = nullptr;
           g_variant_get(parameters, "(u&s)", &pid, &title);
           const DesktopFocus focus{static_cast<port::Pid>(pid), title};
-          // A listener may remove itself.
-          const auto listeners = static_cast<GnomeShellExtension*>(self)->listeners_;
-          for (const auto& [id, l] : listeners) l(focus);
+          // A listener may remove itself or others (an activation replaces the
+          // observers): only those still registered are called.
+          auto& listeners = static_cast<GnomeShellExtension*>(self)->listeners_;
+          std::vector<std::uint64_t> ids;
+          for (const auto& entry : listeners) ids.push_back(entry.first);
+          for (auto id : ids) {
+            auto it = listeners.find(id);
+            if (it == listeners.end()) continue;
+            const Listener call = it->second;
+            call(focus);
+          }
         },
         this, nullptr);
   }
