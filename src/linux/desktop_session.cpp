@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "linux/gnome/gnome_session.h"
 #include "linux/sway/sway_ipc.h"
 #include "linux/sway/sway_session.h"
 #include "linux/wayland_session.h"
@@ -24,6 +25,8 @@ const char* sessionKindName(SessionKind kind) {
       return "X11";
     case SessionKind::sway:
       return "sway";
+    case SessionKind::gnome:
+      return "GNOME";
     case SessionKind::wayland:
       return "Wayland";
     case SessionKind::none:
@@ -35,6 +38,10 @@ const char* sessionKindName(SessionKind kind) {
 SessionKind chooseSessionKind(const SessionProbe& probe) {
   if (probe.waylandDisplay && probe.waylandAnswers && probe.waylandAnswers()) {
     if (probe.swaySocket && probe.swayAnswers && probe.swayAnswers()) return SessionKind::sway;
+    if (probe.currentDesktop && probe.currentDesktop->find("GNOME") != std::string::npos &&
+        probe.mutterAnswers && probe.mutterAnswers()) {
+      return SessionKind::gnome;
+    }
     return SessionKind::wayland;
   }
   if (probe.display && probe.xAnswers && probe.xAnswers()) return SessionKind::x11;
@@ -54,10 +61,13 @@ std::unique_ptr<DesktopSession> openDesktopSession(GDBusConnection* sessionBus,
   probe.swayAnswers = [&] {
     return SwayIpc(*probe.swaySocket).request(SwayIpc::Message::getVersion).has_value();
   };
+  probe.mutterAnswers = [&] { return MutterRemoteDesktop::available(sessionBus); };
   probe.xAnswers = [&] { return (x11 = X11Display::open()) != nullptr; };
   switch (chooseSessionKind(probe)) {
     case SessionKind::sway:
       return std::make_unique<SwaySession>(std::move(wayland), *probe.swaySocket, dispatch);
+    case SessionKind::gnome:
+      return std::make_unique<GnomeSession>(std::move(wayland), sessionBus, dispatch, log);
     case SessionKind::wayland:
       log.log("This Wayland compositor (XDG_CURRENT_DESKTOP=" + probe.currentDesktop.value_or("") +
               ") offers the helper no keyboard and no window control: simulateKeystroke, "

@@ -202,6 +202,8 @@ HeadlessDesktop::HeadlessDesktop(HeadlessDesktopOptions options) : dir_(makeTemp
   if (!options.logind) argv.emplace_back("--no-logind");
   if (!options.accessibility) argv.emplace_back("--no-a11y");
   if (options.sway) argv.emplace_back("--sway");
+  if (options.gnome) argv.emplace_back("--gnome");
+  if (!options.extension) argv.emplace_back("--no-extension");
   argv.push_back(dir_.string());
   ChildProcess script(argv, currentEnvironment());
   const auto status = script.wait(std::chrono::seconds(60));

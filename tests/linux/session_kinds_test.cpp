@@ -5,8 +5,8 @@
 #include <gmock/gmock.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -16,6 +16,7 @@
 
 #include "linux/desktop_session.h"
 #include "linux/glib_dispatch.h"
+#include "linux/gnome/gnome_input_sources.h"
 #include "linux/private_bus.h"
 #include "linux/sway/sway_input_sources.h"
 #include "linux/sway/sway_session.h"
@@ -28,7 +29,13 @@ using nlohmann::json;
 struct KindCase {
   bool wayland, waylandAnswers, sway, swayAnswers, x, xAnswers;
   SessionKind expected;
+  const char* desktop = nullptr;  // XDG_CURRENT_DESKTOP
+  bool mutterAnswers = false;
 };
+
+void PrintTo(const KindCase& c, std::ostream* out) {
+  *out << sessionKindName(c.expected) << " " << (c.desktop ? c.desktop : "-");
+}
 
 class SessionKinds : public ::testing::TestWithParam<KindCase> {};
 
@@ -41,17 +48,29 @@ TEST_P(SessionKinds, TheAnsweringCompositorDecides) {
   probe.waylandAnswers = [&] { return c.waylandAnswers; };
   probe.swayAnswers = [&] { return c.swayAnswers; };
   probe.xAnswers = [&] { return c.xAnswers; };
+  if (c.desktop) probe.currentDesktop = c.desktop;
+  probe.mutterAnswers = [&] { return c.mutterAnswers; };
   EXPECT_EQ(chooseSessionKind(probe), c.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Table, SessionKinds,
-    ::testing::Values(KindCase{true, true, true, true, true, true, SessionKind::sway},
-                      KindCase{true, true, true, false, true, true, SessionKind::wayland},
-                      KindCase{true, true, false, true, false, false, SessionKind::wayland},
-                      KindCase{true, false, true, true, true, true, SessionKind::x11},
-                      KindCase{false, true, true, true, true, true, SessionKind::x11},
-                      KindCase{false, false, false, false, true, false, SessionKind::none}));
+    ::testing::Values(
+        KindCase{true, true, true, true, true, true, SessionKind::sway},
+        KindCase{true, true, true, false, true, true, SessionKind::wayland},
+        KindCase{true, true, false, true, false, false, SessionKind::wayland},
+        KindCase{true, false, true, true, true, true, SessionKind::x11},
+        KindCase{false, true, true, true, true, true, SessionKind::x11},
+        KindCase{false, false, false, false, true, false, SessionKind::none},
+        KindCase{true, true, false, false, true, true, SessionKind::gnome, "ubuntu:GNOME", true},
+        KindCase{true, true, false, false, true, true, SessionKind::wayland, "GNOME"},
+        KindCase{true, true, false, false, true, true, SessionKind::wayland, "KDE", true}));
+
+TEST(GnomeSources, XkbLayoutsAreNamedAsOnXAndOthersByType) {
+  EXPECT_EQ(gnomeSourceId("xkb", "us"), "us");
+  EXPECT_EQ(gnomeSourceId("xkb", "de+nodeadkeys"), "de(nodeadkeys)");
+  EXPECT_EQ(gnomeSourceId("ibus", "anthy"), "ibus:anthy");
+}
 
 TEST(SwayLayouts, NamesComeFromTheRulesAndTheRealKeyboardWinsOverVirtualOnes) {
   const auto ids = layoutIdsByDescription(R"x(<xkbConfigRegistry><layoutList>
