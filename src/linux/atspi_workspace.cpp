@@ -27,8 +27,11 @@ port::RunningApplicationRef applicationOf(port::Pid pid) {
 }  // namespace
 
 AtspiWorkspace::AtspiWorkspace(GDBusConnection* sessionBus, port::Dispatch& dispatch,
-                               std::optional<port::Pid> compositorPid)
-    : bus_(sessionBus), opener_(dispatch), compositorPid_(compositorPid) {}
+                               std::optional<port::Pid> compositorPid, Activations activations)
+    : activations_(activations),
+      bus_(sessionBus),
+      opener_(dispatch),
+      compositorPid_(compositorPid) {}
 
 AtspiWorkspace::~AtspiWorkspace() {
   if (settleSource_) g_source_remove(settleSource_);
@@ -107,6 +110,10 @@ port::RunningApplicationRef AtspiWorkspace::runningApplicationWithProcessIdentif
 }
 
 void AtspiWorkspace::listen() {
+  if (activations_ == Activations::compositor) {
+    if (!lastActivePid_) lastActivePid_ = activePid();
+    return;
+  }
   if (listening_ && !g_dbus_connection_is_closed(listening_)) return;
   stopListening();
   if (!bus_.connect()) return;
@@ -169,10 +176,13 @@ void AtspiWorkspace::onWindowEvent(const std::string& sender, const std::string&
 
 void AtspiWorkspace::settled() {
   if (!active_) return;
-  auto pid = bus_.pidOf(active_->first, kTimeoutMs);
-  if (!pid || ignored(*pid) || pid == lastActivePid_) return;
+  if (auto pid = bus_.pidOf(active_->first, kTimeoutMs)) applicationActivated(*pid);
+}
+
+void AtspiWorkspace::applicationActivated(port::Pid pid) {
+  if (ignored(pid) || pid == lastActivePid_) return;
   lastActivePid_ = pid;
-  auto app = applicationOf(*pid);
+  auto app = applicationOf(pid);
   if (!app) return;
   port::Notification notification{
       port::kWorkspaceDidActivateApplicationNotification, std::nullopt,

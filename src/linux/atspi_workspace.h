@@ -26,9 +26,14 @@ class AtspiWorkspace : public port::Workspace {
   // How long a window must stay active before its application counts as activated.
   static constexpr std::chrono::milliseconds kSettleTime{120};
 
+  // Where activations are learnt: the accessibility bus's window events, or
+  // the compositor, which reports them through `applicationActivated`.
+  enum class Activations { accessibility, compositor };
+
   // `sessionBus` may be null (no accessibility bus: nothing is ever frontmost).
   AtspiWorkspace(GDBusConnection* sessionBus, port::Dispatch& dispatch,
-                 std::optional<port::Pid> compositorPid);
+                 std::optional<port::Pid> compositorPid,
+                 Activations activations = Activations::accessibility);
   ~AtspiWorkspace() override;
   AtspiWorkspace(const AtspiWorkspace&) = delete;
   AtspiWorkspace& operator=(const AtspiWorkspace&) = delete;
@@ -53,6 +58,9 @@ class AtspiWorkspace : public port::Workspace {
                    std::function<void(const port::Notification&)> handler) override;
   void removeObserver(port::ObserverToken observer) override;
 
+  // A window of process `pid` became the active one (Activations::compositor).
+  void applicationActivated(port::Pid pid);
+
  private:
   // The process of the application with an ACTIVE frame, asked of the bus.
   std::optional<port::Pid> activePid();
@@ -62,6 +70,7 @@ class AtspiWorkspace : public port::Workspace {
   void onWindowEvent(const std::string& sender, const std::string& path, bool activated);
   void settled();
 
+  Activations activations_;
   AtspiBus bus_;
   GioOpener opener_;
   std::optional<port::Pid> compositorPid_;
