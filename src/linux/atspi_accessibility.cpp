@@ -6,9 +6,9 @@
 
 #include "linux/atspi/atspi_observer.h"
 #include "linux/atspi/key_binding.h"
+#include "linux/atspi/menu_opening.h"
 #include "linux/atspi/menu_press.h"
 #include "linux/atspi/menu_structure.h"
-#include "linux/atspi/menu_opening.h"
 #include "linux/x11/x11_windows.h"
 
 namespace zorv::linux_desktop {
@@ -121,10 +121,11 @@ port::Array elementArray(const std::vector<port::ElementRef>& elements) {
 }  // namespace
 
 AtspiAccessibility::AtspiAccessibility(GDBusConnection* sessionBus, X11Display* display,
-                                       WindowRaiser* raiser)
+                                       WindowRaiser* raiser, ActiveWindowFeed* feed)
     : sessionBus_(sessionBus ? G_DBUS_CONNECTION(g_object_ref(sessionBus)) : nullptr),
       display_(display),
       raiser_(raiser),
+      feed_(feed),
       bus_(sessionBus),
       snapshot_(bus_) {}
 
@@ -725,7 +726,7 @@ port::AXResult<std::unique_ptr<port::AXObserver>> AtspiAccessibility::createObse
         if (!active) return std::nullopt;
         return active->path;
       },
-      [this](const AtspiRef& ref) { return elementFor(ref, kDefaultTimeoutMs); });
+      [this](const AtspiRef& ref) { return elementFor(ref, kDefaultTimeoutMs); }, feed_);
   return {0, std::move(observer)};
 }
 

@@ -12,6 +12,7 @@
 #include <string>
 #include <variant>
 
+#include "linux/active_window_feed.h"
 #include "linux/atspi/atspi_bus.h"
 #include "linux/atspi/atspi_element.h"
 #include "linux/atspi/atspi_snapshot.h"
@@ -26,7 +27,9 @@ class AtspiAccessibility : public port::Accessibility {
   // `sessionBus` may be null (no session bus: never trusted).
   // `display` may be null (no X server: window changes are asked of the
   // applications). `raiser` may be null (the session cannot raise windows).
-  AtspiAccessibility(GDBusConnection* sessionBus, X11Display* display, WindowRaiser* raiser);
+  // `feed` may be null (the compositor reports no activations).
+  AtspiAccessibility(GDBusConnection* sessionBus, X11Display* display, WindowRaiser* raiser,
+                     ActiveWindowFeed* feed = nullptr);
   ~AtspiAccessibility() override;
   AtspiAccessibility(const AtspiAccessibility&) = delete;
   AtspiAccessibility& operator=(const AtspiAccessibility&) = delete;
@@ -105,6 +108,7 @@ class AtspiAccessibility : public port::Accessibility {
   GDBusConnection* sessionBus_;
   X11Display* display_;
   WindowRaiser* raiser_;
+  ActiveWindowFeed* feed_;
   AtspiBus bus_;
   AtspiSnapshot snapshot_;  // role, name, states, extents, children: read through it
   std::function<void()> onUntrusted_;

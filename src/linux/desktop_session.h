@@ -21,6 +21,7 @@
 namespace zorv::linux_desktop {
 
 class X11Display;
+class ActiveWindowFeed;
 
 // Brings an application or one of its windows to the front, as the session's
 // window manager or compositor allows. `application` answers the accessible
@@ -80,6 +81,8 @@ class DesktopSession {
   // The X display whose window manager tells the active window and its changes;
   // null when there is none (accessibility then asks the applications).
   virtual X11Display* x11Display() { return nullptr; }
+  // The compositor's window activations, where it reports them; null otherwise.
+  virtual ActiveWindowFeed* activeWindowFeed() { return nullptr; }
   // Called once, on the main context, when the connection to the display
   // server has closed.
   virtual void setConnectionLostHandler(std::function<void()> handler) = 0;

@@ -27,7 +27,8 @@ GDBusConnection* LinuxPlatform::connectSessionBus() {
 LinuxPlatform::LinuxPlatform()
     : sessionBus_(connectSessionBus()),
       session_(openDesktopSession(sessionBus_, dispatch_, console_)),
-      accessibility_(sessionBus_, session_->x11Display(), session_->windowRaiser()),
+      accessibility_(sessionBus_, session_->x11Display(), session_->windowRaiser(),
+                     session_->activeWindowFeed()),
       distributed_(sessionBus_),
       notifications_(sessionBus_, dispatch_) {
   accessibility_.setUntrustedHandler([this] { application_.setExitStatus(kExitNoPermission); });

@@ -63,16 +63,21 @@ AtspiObserver::AtspiObserver(
     AtspiBus& bus, GDBusConnection* connection, X11Display* display, AtspiRef application,
     port::Pid pid, bool withInfo, port::AXObserverCallback callback,
     std::function<std::optional<std::string>(const std::optional<std::string>&)> currentMainWindow,
-    std::function<port::ElementRef(const AtspiRef&)> elementFor)
+    std::function<port::ElementRef(const AtspiRef&)> elementFor, ActiveWindowFeed* feed)
     : bus_(bus),
       connection_(G_DBUS_CONNECTION(g_object_ref(connection))),
       display_(display && !display->connectionLost() ? display : nullptr),
+      feed_(display_ ? nullptr : feed),
       application_(std::move(application)),
       pid_(pid),
       withInfo_(withInfo),
       callback_(std::move(callback)),
       currentMainWindow_(std::move(currentMainWindow)),
       elementFor_(std::move(elementFor)) {
+  if (feed_) {
+    feedListener_ = feed_->addListener(
+        [this](port::Pid process, const std::string& title) { onWindowActivated(process, title); });
+  }
   if (!display_) return;
   XWindowAttributes attributes;
   if (XGetWindowAttributes(display_->get(), display_->root(), &attributes)) {
@@ -83,6 +88,7 @@ AtspiObserver::AtspiObserver(
 }
 
 AtspiObserver::~AtspiObserver() {
+  if (feed_) feed_->removeListener(feedListener_);
   if (displayListener_) display_->removeEventListener(displayListener_);
   for (auto* registration : registrations_) {
     // GDBus frees the registration once no callback can run any more.
@@ -106,7 +112,7 @@ port::StatusCode AtspiObserver::addNotification(const port::ElementRef& element,
       return kNotificationAlreadyRegistered;
     }
   }
-  const bool fromWindowManager = display_ && isWindowChange(notification);
+  const bool fromWindowManager = (display_ || feed_) && isWindowChange(notification);
   if (!fromWindowManager) bus_.registerEvent(event->listener);
   if (isWindowChange(notification) && !lastMainWindow_) {
     lastMainWindow_ = currentMainWindow_(std::nullopt);
@@ -164,19 +170,22 @@ void AtspiObserver::onXEvent(const XEvent& event) {
       event.xproperty.atom != display_->atom("_NET_ACTIVE_WINDOW")) {
     return;
   }
+  const auto window = display_->cardinalProperty(display_->root(), "_NET_ACTIVE_WINDOW");
+  if (!window || *window == 0) return;
+  const auto pid = display_->cardinalProperty(Window(*window), "_NET_WM_PID");
+  if (!pid) return;
+  auto title = display_->stringProperty(Window(*window), "_NET_WM_NAME");
+  if (!title) title = display_->stringProperty(Window(*window), "WM_NAME");
+  onWindowActivated(static_cast<port::Pid>(*pid), title);
+}
+
+void AtspiObserver::onWindowActivated(port::Pid pid, const std::optional<std::string>& title) {
+  if (!attached_ || pid != pid_) return;
   std::vector<Registration*> windowChanges;
   for (auto* r : registrations_) {
     if (isWindowChange(r->notification)) windowChanges.push_back(r);
   }
   if (windowChanges.empty()) return;
-  const auto window = display_->cardinalProperty(display_->root(), "_NET_ACTIVE_WINDOW");
-  if (!window || *window == 0) return;
-  if (display_->cardinalProperty(Window(*window), "_NET_WM_PID") !=
-      static_cast<unsigned long>(pid_)) {
-    return;
-  }
-  auto title = display_->stringProperty(Window(*window), "_NET_WM_NAME");
-  if (!title) title = display_->stringProperty(Window(*window), "WM_NAME");
   const auto path = currentMainWindow_(title);
   if (!path) return;
   for (auto* r : windowChanges) {

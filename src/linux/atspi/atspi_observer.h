@@ -4,10 +4,10 @@
 // attached. Only the events a registration needs are asked for: listening to
 // everything makes applications flood the bus. A change of main or focused
 // window comes from the window manager (_NET_ACTIVE_WINDOW) when there is an X
-// display: asking applications for window events would make the helper their
-// client for good, and a client's presence makes GTK hand every key press to
-// the registry first, which freezes an application whose accessibility
-// connection is held by a modal dialog (docs/linux-backend.md, "Pressing").
+// display, or from the compositor's feed: asking applications for window events would make the
+// helper their client for good, and a client's presence makes GTK hand every key press to the
+// registry first, which freezes an application whose accessibility connection is held by a modal
+// dialog (docs/linux-backend.md, "Pressing").
 
 #include <gio/gio.h>
 
@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "linux/active_window_feed.h"
 #include "linux/atspi/atspi_bus.h"
 #include "linux/x11/x11_display.h"
 #include "port/accessibility.h"
@@ -38,13 +39,15 @@ class AtspiObserver : public port::AXObserver {
   // of the same connection. `currentMainWindow` answers the path of the
   // process's window titled as given (of the active one when no title is
   // given), so a repeated activation of the same window is not taken for a
-  // change. `display` may be null: window changes then come from AT-SPI.
+  // change. `display` and `feed` may be null: without both, window changes
+  // come from AT-SPI.
   AtspiObserver(AtspiBus& bus, GDBusConnection* connection, X11Display* display,
                 AtspiRef application, port::Pid pid, bool withInfo,
                 port::AXObserverCallback callback,
                 std::function<std::optional<std::string>(const std::optional<std::string>&)>
                     currentMainWindow,
-                std::function<port::ElementRef(const AtspiRef&)> elementFor);
+                std::function<port::ElementRef(const AtspiRef&)> elementFor,
+                ActiveWindowFeed* feed = nullptr);
   ~AtspiObserver() override;
 
   port::StatusCode addNotification(const port::ElementRef& element, const std::string& notification,
@@ -58,11 +61,14 @@ class AtspiObserver : public port::AXObserver {
   struct Registration;
   void onEvent(Registration& registration, const std::string& path, GVariant* parameters);
   void onXEvent(const XEvent& event);
+  void onWindowActivated(port::Pid pid, const std::optional<std::string>& title);
   void deliver(Registration& registration, const std::string& path);
 
   AtspiBus& bus_;
   GDBusConnection* connection_;
   X11Display* display_;
+  ActiveWindowFeed* feed_;
+  std::uint64_t feedListener_ = 0;
   std::uint64_t displayListener_ = 0;
   AtspiRef application_;
   port::Pid pid_;

@@ -34,8 +34,10 @@ KdeSession::KdeSession(std::unique_ptr<WaylandDisplay> display, GDBusConnection*
                  AtspiWorkspace::Activations::compositor),
       keyboard_(display_.get()),
       inputSources_(sessionBus, [this] { return keyboard_.keymap(); }),
-      script_(sessionBus, [this](port::Pid pid) { workspace_.applicationActivated(pid); }),
+      script_(sessionBus),
       raiser_(script_) {
+  script_.addListener(
+      [this](port::Pid pid, const std::string&) { workspace_.applicationActivated(pid); });
   if (!keyboard_.available()) {
     log.log("KWin does not let this program (" + ownExecutable() +
             ") simulate keys: it grants its fake input protocol only to a program whose desktop "

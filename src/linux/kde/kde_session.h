@@ -45,6 +45,7 @@ class KdeSession : public DesktopSession {
   port::KeyboardEvents& keyboardEvents() override { return keyboard_; }
   port::TextInputSources& textInputSources() override { return inputSources_; }
   WindowRaiser* windowRaiser() override { return &raiser_; }
+  ActiveWindowFeed* activeWindowFeed() override { return &script_; }
   void setConnectionLostHandler(std::function<void()> handler) override {
     display_->setConnectionLostHandler(std::move(handler));
   }

@@ -18,7 +18,10 @@ constexpr auto kStartTimeout = std::chrono::milliseconds(500);
 
 constexpr const char* kIntrospection = R"(<node>
   <interface name="name.pemu.zorv.KWinScript">
-    <method name="Activated"><arg type="s" name="pid" direction="in"/></method>
+    <method name="Activated">
+      <arg type="s" name="pid" direction="in"/>
+      <arg type="s" name="title" direction="in"/>
+    </method>
     <method name="NextRaise">
       <arg type="u" name="serial" direction="out"/>
       <arg type="i" name="pid" direction="out"/>
@@ -66,7 +69,7 @@ function ask() {
 (workspace.windowActivated || workspace.clientActivated).connect(function (window) {
   if (!window) return;
   recent = recent.filter(w => w !== window).concat([window]);
-  callDBus(service, path, iface, "Activated", String(window.pid));
+  callDBus(service, path, iface, "Activated", String(window.pid), String(window.caption));
 });
 ask();
 )JS";
@@ -97,8 +100,7 @@ std::string kwinScriptText(const std::string& service, const std::string& path) 
   return text;
 }
 
-KWinScript::KWinScript(GDBusConnection* bus, Activated activated)
-    : bus_(bus), activated_(std::move(activated)) {
+KWinScript::KWinScript(GDBusConnection* bus) : bus_(bus) {
   if (!bus_) return;
   static const GDBusInterfaceVTable vtable = {onMethodCall, nullptr, nullptr, {}};
   path_ = "/name/pemu/zorv/kwin" + std::to_string(getpid());
@@ -223,11 +225,17 @@ void KWinScript::onMethodCall(GDBusConnection*, const gchar*, const gchar*, cons
   auto* self = static_cast<KWinScript*>(data);
   const std::string name = method;
   if (name == "Activated") {
-    const gchar* pid = nullptr;
-    g_variant_get(parameters, "(&s)", &pid);
-    g_dbus_method_invocation_return_value(invocation, nullptr);
+    const gchar *pid = nullptr, *title = nullptr;
+    g_variant_get(parameters, "(&s&s)", &pid, &title);
     const auto value = g_ascii_strtoll(pid, nullptr, 10);
-    if (value > 0 && self->activated_) self->activated_(static_cast<port::Pid>(value));
+    const std::string caption = title;
+    g_dbus_method_invocation_return_value(invocation, nullptr);
+    if (value <= 0) return;
+    // A listener may remove itself or others.
+    const auto listeners = self->listeners_;
+    for (const auto& [id, listener] : listeners) {
+      if (self->listeners_.contains(id)) listener(static_cast<port::Pid>(value), caption);
+    }
   } else if (name == "NextRaise") {
     if (self->question_) {
       g_dbus_method_invocation_return_value(self->question_,
@@ -270,6 +278,16 @@ void KWinScript::onMethodCall(GDBusConnection*, const gchar*, const gchar*, cons
                      std::string(found) == "true"};
     self->answered_.notify_all();
   }
+}
+
+std::uint64_t KWinScript::addListener(Listener listener) {
+  const auto id = nextListener_++;
+  listeners_.emplace(id, std::move(listener));
+  return id;
+}
+
+void KWinScript::removeListener(std::uint64_t id) {
+  listeners_.erase(id);
 }
 
 bool KWinScript::raise(port::Pid pid, const std::optional<std::string>& title) {

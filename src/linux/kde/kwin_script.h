@@ -14,11 +14,13 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
 
+#include "linux/active_window_feed.h"
 #include "port/types.h"
 
 namespace zorv::linux_desktop {
@@ -26,12 +28,11 @@ namespace zorv::linux_desktop {
 // The script's text for a helper reachable as `service` at `path`.
 std::string kwinScriptText(const std::string& service, const std::string& path);
 
-class KWinScript {
+class KWinScript : public ActiveWindowFeed {
  public:
-  using Activated = std::function<void(port::Pid)>;
-  // `bus` may be null (nothing happens). Calls `activated` on the main context.
-  KWinScript(GDBusConnection* bus, Activated activated);
-  ~KWinScript();
+  // `bus` may be null (nothing happens).
+  explicit KWinScript(GDBusConnection* bus);
+  ~KWinScript() override;
   KWinScript(const KWinScript&) = delete;
   KWinScript& operator=(const KWinScript&) = delete;
 
@@ -41,6 +42,9 @@ class KWinScript {
   // used most recently), or the one titled `title`; false when there is none
   // or KWin does not answer within a second.
   bool raise(port::Pid pid, const std::optional<std::string>& title);
+
+  std::uint64_t addListener(Listener listener) override;
+  void removeListener(std::uint64_t id) override;
 
  private:
   struct Request {
@@ -58,7 +62,8 @@ class KWinScript {
   void answer();
 
   GDBusConnection* bus_;
-  Activated activated_;
+  std::map<std::uint64_t, Listener> listeners_;
+  std::uint64_t nextListener_ = 1;
   std::string path_, pluginName_;
   guint reportObject_ = 0, raiseObject_ = 0;
   std::string file_;
