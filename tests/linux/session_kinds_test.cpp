@@ -41,6 +41,24 @@ INSTANTIATE_TEST_SUITE_P(
                       KindCase{false, true, true, true, true, true, SessionKind::x11},
                       KindCase{false, false, false, false, true, false, SessionKind::none}));
 
+// KWin: a desktop list naming KDE as one whole entry, and KWin's bus name answering.
+TEST(KdeSessionKind, NamedInTheDesktopListAndKWinAnswering) {
+  const std::vector<std::tuple<const char*, bool, SessionKind>> cases = {
+      {"KDE", true, SessionKind::kde},
+      {"ubuntu:KDE", true, SessionKind::kde},
+      {"KDE", false, SessionKind::wayland},
+      {"GNOME", true, SessionKind::wayland},
+      {"KDEX:XKDE", true, SessionKind::wayland}};
+  for (const auto& [desktops, answers, expected] : cases) {
+    SessionProbe probe;
+    probe.waylandDisplay = "wayland-0";
+    probe.currentDesktop = desktops;
+    probe.waylandAnswers = [] { return true; };
+    probe.kwinAnswers = [answers = answers] { return answers; };
+    EXPECT_EQ(chooseSessionKind(probe), expected) << desktops << " " << answers;
+  }
+}
+
 TEST(SwayLayouts, NamesComeFromTheRulesAndTheRealKeyboardWinsOverVirtualOnes) {
   const auto ids = layoutIdsByDescription(R"x(<xkbConfigRegistry><layoutList>
     <layout><configItem><name>us</name><description>English (US)</description></configItem>
