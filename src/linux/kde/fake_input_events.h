@@ -19,10 +19,6 @@ struct org_kde_kwin_fake_input;
 
 namespace zorv::linux_desktop {
 
-// The keymap of the seat's keyboard (wl_keyboard.keymap); null when the seat
-// has no keyboard or the compositor sends none.
-KeymapRef seatKeymap(WaylandDisplay& display, xkb_context* context);
-
 class FakeInputEvents : public port::KeyboardEvents {
  public:
   // `display` may be null, or not offer the protocol to this program.
