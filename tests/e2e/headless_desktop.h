@@ -81,6 +81,7 @@ struct HeadlessDesktopOptions {
   bool sway = false;          // a headless sway (Wayland) instead of Xvfb and openbox
   bool gnome = false;         // a headless gnome-shell (Wayland) instead of Xvfb and openbox
   bool extension = true;      // with gnome: the helper's shell extension enabled
+  bool kde = false;           // a headless KWin (Wayland), which lets the helper type
 };
 
 // One process the desktop recorded (DIR/pids).

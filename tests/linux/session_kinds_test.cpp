@@ -31,6 +31,7 @@ struct KindCase {
   SessionKind expected;
   const char* desktop = nullptr;  // XDG_CURRENT_DESKTOP
   bool mutterAnswers = false;
+  bool kwinAnswers = false;
 };
 
 void PrintTo(const KindCase& c, std::ostream* out) {
@@ -50,6 +51,7 @@ TEST_P(SessionKinds, TheAnsweringCompositorDecides) {
   probe.xAnswers = [&] { return c.xAnswers; };
   if (c.desktop) probe.currentDesktop = c.desktop;
   probe.mutterAnswers = [&] { return c.mutterAnswers; };
+  probe.kwinAnswers = [&] { return c.kwinAnswers; };
   EXPECT_EQ(chooseSessionKind(probe), c.expected);
 }
 
@@ -63,8 +65,12 @@ INSTANTIATE_TEST_SUITE_P(
         KindCase{false, true, true, true, true, true, SessionKind::x11},
         KindCase{false, false, false, false, true, false, SessionKind::none},
         KindCase{true, true, false, false, true, true, SessionKind::gnome, "ubuntu:GNOME", true},
-        KindCase{true, true, false, false, true, true, SessionKind::wayland, "GNOME"},
-        KindCase{true, true, false, false, true, true, SessionKind::wayland, "KDE", true}));
+        KindCase{true, true, false, false, true, true, SessionKind::wayland, "GNOME", false, true},
+        KindCase{true, true, false, false, true, true, SessionKind::wayland, "KDE", true},
+        // KDE as one whole entry of the colon-separated list, and KWin answering.
+        KindCase{true, true, false, false, true, true, SessionKind::kde, "ubuntu:KDE", false, true},
+        KindCase{true, true, false, false, true, true, SessionKind::wayland, "KDEX:XKDE", false,
+                 true}));
 
 TEST(GnomeSources, XkbLayoutsAreNamedAsOnXAndOthersByType) {
   EXPECT_EQ(gnomeSourceId("xkb", "us"), "us");
