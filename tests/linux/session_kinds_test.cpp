@@ -35,7 +35,9 @@ struct KindCase {
 };
 
 void PrintTo(const KindCase& c, std::ostream* out) {
-  *out << sessionKindName(c.expected) << " " << (c.desktop ? c.desktop : "-");
+  // What is set and what answers, in the order of the fields: "110011".
+  for (bool b : {c.wayland, c.waylandAnswers, c.sway, c.swayAnswers, c.x, c.xAnswers}) *out << b;
+  *out << " " << (c.desktop ? c.desktop : "-") << " -> " << sessionKindName(c.expected);
 }
 
 class SessionKinds : public ::testing::TestWithParam<KindCase> {};
