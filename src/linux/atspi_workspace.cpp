@@ -80,4 +80,26 @@ port::RunningApplicationRef AtspiWorkspace::runningApplicationWithProcessIdentif
   return windowedApplication(pid);
 }
 
+FocusWorkspace::FocusWorkspace(GDBusConnection* sessionBus, port::Dispatch& dispatch,
+                               std::optional<port::Pid> compositorPid, WindowFocus* focus)
+    : AtspiWorkspace(sessionBus, dispatch, compositorPid), focus_(focus) {
+  if (!focus_) return;
+  listener_ = focus_->addListener([this](const FocusedWindow& window) {
+    if (!ignored(window.pid)) activated(window.pid);
+  });
+  if (auto window = focus_->focusedWindow(); window && !ignored(window->pid)) {
+    lastActivePid_ = window->pid;
+  }
+}
+
+FocusWorkspace::~FocusWorkspace() {
+  if (focus_) focus_->removeListener(listener_);
+}
+
+port::RunningApplicationRef FocusWorkspace::frontmostApplication() {
+  if (!focus_) return AtspiWorkspace::frontmostApplication();
+  auto window = focus_->focusedWindow();
+  return window && !ignored(window->pid) ? windowedApplication(window->pid) : nullptr;
+}
+
 }  // namespace zorv::linux_desktop

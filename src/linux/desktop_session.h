@@ -42,6 +42,8 @@ class WindowRaiser {
 enum class SessionKind {
   x11,      // an X server with an EWMH window manager
   sway,     // sway (wlroots): its IPC socket and the wlroots protocols
+  gnome,    // GNOME (mutter): its remote desktop service and the helper's shell extension
+  kde,      // KWin (KDE Plasma): its fake input protocol, D-Bus services and scripting
   wayland,  // another Wayland compositor: accessibility and the shared services only
   none,     // neither an X server nor a Wayland compositor answers
 };
@@ -57,12 +59,17 @@ struct SessionProbe {
   std::optional<std::string> display;         // DISPLAY
   std::function<bool()> waylandAnswers;
   std::function<bool()> swayAnswers;
+  std::function<bool()> mutterAnswers;  // org.gnome.Mutter.RemoteDesktop
+  std::function<bool()> kwinAnswers;    // org.kde.KWin on the session bus
   std::function<bool()> xAnswers;
 };
 
 // A Wayland compositor that answers decides, also when an X server (Xwayland)
 // is there too: X clients see only the X windows of such a session. sway is
-// recognised by its IPC socket answering.
+// recognised by its IPC socket answering; GNOME by XDG_CURRENT_DESKTOP naming it
+// and mutter's remote desktop service answering on the session bus; KWin by a
+// desktop that names KDE (XDG_CURRENT_DESKTOP, a colon-separated list) and
+// KWin's bus name answering.
 SessionKind chooseSessionKind(const SessionProbe& probe);
 
 class DesktopSession {

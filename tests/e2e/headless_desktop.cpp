@@ -202,8 +202,19 @@ HeadlessDesktop::HeadlessDesktop(HeadlessDesktopOptions options) : dir_(makeTemp
   if (!options.logind) argv.emplace_back("--no-logind");
   if (!options.accessibility) argv.emplace_back("--no-a11y");
   if (options.sway) argv.emplace_back("--sway");
+  if (options.gnome) argv.emplace_back("--gnome");
+  if (!options.extension) argv.emplace_back("--no-extension");
+  if (options.kde) argv.emplace_back("--kde");
   argv.push_back(dir_.string());
-  ChildProcess script(argv, currentEnvironment());
+  auto env = currentEnvironment();
+  // KWin lets a program type by its desktop entry: the build tree's names the
+  // helper under test.
+  if (options.kde) {
+    const auto dirs = env.find("XDG_DATA_DIRS");
+    env["XDG_DATA_DIRS"] = std::string(ZORV_E2E_DATA_DIR) + ":" +
+                           (dirs == env.end() ? "/usr/local/share:/usr/share" : dirs->second);
+  }
+  ChildProcess script(argv, env);
   const auto status = script.wait(std::chrono::seconds(60));
   // This process's environment with the desktop's env file applied, as a shell has it.
   ChildProcess shell({"/bin/sh", "-c", ". \"$1\"/env && exec env", "sh", dir_.string()},

@@ -79,6 +79,9 @@ struct HeadlessDesktopOptions {
   bool logind = true;         // the mock logind on the stand-in system bus
   bool accessibility = true;  // false: org.a11y.Bus cannot even be activated
   bool sway = false;          // a headless sway (Wayland) instead of Xvfb and openbox
+  bool gnome = false;         // a headless gnome-shell (Wayland) instead of Xvfb and openbox
+  bool extension = true;      // with gnome: the helper's shell extension enabled
+  bool kde = false;           // a headless KWin (Wayland), which lets the helper type
 };
 
 // One process the desktop recorded (DIR/pids).

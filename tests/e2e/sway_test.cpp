@@ -8,22 +8,22 @@
 #include <nlohmann/json.hpp>
 #include <thread>
 
-#include "e2e_session.h"
 #include "linux/sway/foreign_toplevels.h"
+#include "wayland_cases.h"
 
 namespace zorv::e2e {
 namespace {
 
 using namespace std::chrono_literals;
 
-// Has no effect and prints only "in helper": no source has that identifier.
-constexpr const char* kProbe = R"({"switchInputMethod":{"inputSourceID":"zorv-probe"}})";
-
-class Sway : public DesktopSuite<HeadlessDesktopOptions{.notifications = false, .sway = true}> {
+class Sway : public WaylandCases<HeadlessDesktopOptions{.notifications = false, .sway = true}> {
  protected:
   std::string swaymsg(std::vector<std::string> args) { return e2e::swaymsg(desktop->env(), args); }
+  void focus(const ChildProcess&, const std::string& title) override {
+    swaymsg({"[title=\"^" + title + "$\"] focus"});
+  }
   // The title of the focused window, from sway's tree.
-  std::string focusedTitle() {
+  std::string focusedTitle() override {
     std::function<std::string(const nlohmann::json&)> find = [&](const nlohmann::json& node) {
       if (node.value("focused", false)) return node.value("name", std::string());
       for (const char* key : {"nodes", "floating_nodes"}) {
@@ -35,71 +35,13 @@ class Sway : public DesktopSuite<HeadlessDesktopOptions{.notifications = false, 
     };
     return find(nlohmann::json::parse(swaymsg({"-t", "get_tree"}), nullptr, false));
   }
-  bool waitForFocus(const std::string& title) {
-    for (int attempt = 0; attempt < 200 && focusedTitle() != title; ++attempt) {
-      std::this_thread::sleep_for(20ms);
-    }
-    return focusedTitle() == title;
-  }
-  void send(ChildProcess& helper, const std::string& json) {
-    const auto from = helper.lines().size();
-    emitRequest(desktop->env(), json);
-    emitRequest(desktop->env(), marker("sent"));
-    ASSERT_TRUE(helper.waitForLine(markerLine("sent"), from)) << helper.transcript();
-  }
-  std::string entryText(const std::string& app, const std::string& expected) {
-    return textFieldContents(desktop->env(), app, expected);
-  }
 };
 
-std::string keystroke(int code) {
-  return R"({"simulateKeystroke":{"code":)" + std::to_string(code) + "}}";
-}
-std::string switchTo(const std::string& id) {
-  return R"({"switchInputMethod":{"inputSourceID":")" + id + R"("}})";
-}
-
-// A 3-level menu path, typing, an accelerator, and the German layout: the key
-// at the US "y" position types "z" there, also on the second press.
 TEST_F(Sway, MenusKeystrokesAndLayouts) {
-  auto app = startApp(*desktop, "Typing");
-  auto helper = startHelper(*desktop, kProbe);
-  send(*helper, menuCommand("File -> Export -> PDF"));
-  EXPECT_TRUE(app->waitForLine("activated: File -> Export -> PDF")) << app->transcript();
-  send(*helper, keystroke(4));
-  send(*helper, keystroke(34));
-  EXPECT_EQ(entryText("Typing", "hi"), "hi");
-  send(*helper, keystroke(0x1000 + 1));
-  EXPECT_TRUE(app->waitForLine("activated: File -> Save")) << app->transcript();
-  send(*helper, switchTo("de"));
-  send(*helper, keystroke(16));
-  send(*helper, keystroke(16));
-  EXPECT_EQ(entryText("Typing", "hizz"), "hizz");
-  send(*helper, switchTo("us"));
-  send(*helper, keystroke(16));
-  EXPECT_EQ(entryText("Typing", "hizzy"), "hizzy");
-  expectCleanStop(*helper);
+  menusKeystrokesAndLayouts();
 }
-
-// Two applications, then two windows of one: switchWindow goes back to where
-// the user was, and again.
 TEST_F(Sway, SwitchWindowGoesBackAndForth) {
-  auto alpha = startApp(*desktop, "Alpha");
-  auto beta = startApp(*desktop, "Beta", {"--windows", "2"});
-  auto helper = startHelper(*desktop, kProbe);
-  for (const auto& [first, second] : {std::pair{"Alpha", "Beta 1"}, {"Beta 1", "Beta 2"}}) {
-    for (const char* title : {first, second}) {
-      swaymsg({std::string("[title=\"^") + title + "$\"] focus"});
-      ASSERT_TRUE(waitForFocus(title)) << focusedTitle();
-      std::this_thread::sleep_for(400ms);
-    }
-    emitRequest(desktop->env(), R"({"switchWindow":{}})");
-    EXPECT_TRUE(waitForFocus(first)) << focusedTitle() << helper->transcript();
-    std::this_thread::sleep_for(400ms);
-    emitRequest(desktop->env(), R"({"switchWindow":{}})");
-    EXPECT_TRUE(waitForFocus(second)) << focusedTitle() << helper->transcript();
-  }
-  expectCleanStop(*helper);
+  switchWindowGoesBackAndForth();
 }
 
 // Where sway knows no window of the process (a sandboxed application reaches

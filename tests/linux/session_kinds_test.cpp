@@ -16,6 +16,7 @@
 
 #include "linux/desktop_session.h"
 #include "linux/glib_dispatch.h"
+#include "linux/gnome/gnome_input_sources.h"
 #include "linux/private_bus.h"
 #include "linux/sway/sway_input_sources.h"
 #include "linux/sway/sway_session.h"
@@ -28,7 +29,16 @@ using nlohmann::json;
 struct KindCase {
   bool wayland, waylandAnswers, sway, swayAnswers, x, xAnswers;
   SessionKind expected;
+  const char* desktop = nullptr;  // XDG_CURRENT_DESKTOP
+  bool mutterAnswers = false;
+  bool kwinAnswers = false;
 };
+
+void PrintTo(const KindCase& c, std::ostream* out) {
+  // What is set and what answers, in the order of the fields: "110011".
+  for (bool b : {c.wayland, c.waylandAnswers, c.sway, c.swayAnswers, c.x, c.xAnswers}) *out << b;
+  *out << " " << (c.desktop ? c.desktop : "-") << " -> " << sessionKindName(c.expected);
+}
 
 class SessionKinds : public ::testing::TestWithParam<KindCase> {};
 
@@ -41,17 +51,34 @@ TEST_P(SessionKinds, TheAnsweringCompositorDecides) {
   probe.waylandAnswers = [&] { return c.waylandAnswers; };
   probe.swayAnswers = [&] { return c.swayAnswers; };
   probe.xAnswers = [&] { return c.xAnswers; };
+  if (c.desktop) probe.currentDesktop = c.desktop;
+  probe.mutterAnswers = [&] { return c.mutterAnswers; };
+  probe.kwinAnswers = [&] { return c.kwinAnswers; };
   EXPECT_EQ(chooseSessionKind(probe), c.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Table, SessionKinds,
-    ::testing::Values(KindCase{true, true, true, true, true, true, SessionKind::sway},
-                      KindCase{true, true, true, false, true, true, SessionKind::wayland},
-                      KindCase{true, true, false, true, false, false, SessionKind::wayland},
-                      KindCase{true, false, true, true, true, true, SessionKind::x11},
-                      KindCase{false, true, true, true, true, true, SessionKind::x11},
-                      KindCase{false, false, false, false, true, false, SessionKind::none}));
+    ::testing::Values(
+        KindCase{true, true, true, true, true, true, SessionKind::sway},
+        KindCase{true, true, true, false, true, true, SessionKind::wayland},
+        KindCase{true, true, false, true, false, false, SessionKind::wayland},
+        KindCase{true, false, true, true, true, true, SessionKind::x11},
+        KindCase{false, true, true, true, true, true, SessionKind::x11},
+        KindCase{false, false, false, false, true, false, SessionKind::none},
+        KindCase{true, true, false, false, true, true, SessionKind::gnome, "ubuntu:GNOME", true},
+        KindCase{true, true, false, false, true, true, SessionKind::wayland, "GNOME", false, true},
+        KindCase{true, true, false, false, true, true, SessionKind::wayland, "KDE", true},
+        // KDE as one whole entry of the colon-separated list, and KWin answering.
+        KindCase{true, true, false, false, true, true, SessionKind::kde, "ubuntu:KDE", false, true},
+        KindCase{true, true, false, false, true, true, SessionKind::wayland, "KDEX:XKDE", false,
+                 true}));
+
+TEST(GnomeSources, XkbLayoutsAreNamedAsOnXAndOthersByType) {
+  EXPECT_EQ(gnomeSourceId("xkb", "us"), "us");
+  EXPECT_EQ(gnomeSourceId("xkb", "de+nodeadkeys"), "de(nodeadkeys)");
+  EXPECT_EQ(gnomeSourceId("ibus", "anthy"), "ibus:anthy");
+}
 
 TEST(SwayLayouts, NamesComeFromTheRulesAndTheRealKeyboardWinsOverVirtualOnes) {
   const auto ids = layoutIdsByDescription(R"x(<xkbConfigRegistry><layoutList>

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "linux/key_codes.h"
+#include "linux/seat_keymap.h"
 #include "virtual-keyboard-unstable-v1-client-protocol.h"
 
 namespace zorv::linux_desktop {
@@ -31,44 +32,6 @@ class VirtualKeyEvent : public port::KeyboardEvent {
   std::uint32_t evdev_;
   bool down_;
   port::EventFlags flags_ = 0;
-};
-
-struct SeatKeymap {
-  xkb_context* context;
-  wl_keyboard* keyboard = nullptr;
-  KeymapRef keymap;
-  bool hasKeyboard = false;
-};
-
-const wl_keyboard_listener keyboardListener = {
-    [](void* data, wl_keyboard*, std::uint32_t format, std::int32_t fd, std::uint32_t size) {
-      auto* seat = static_cast<SeatKeymap*>(data);
-      if (format == WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1 && size > 0) {
-        void* text = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
-        if (text != MAP_FAILED) {
-          seat->keymap = adoptKeymap(
-              xkb_keymap_new_from_buffer(seat->context, static_cast<const char*>(text),
-                                         strnlen(static_cast<const char*>(text), size),
-                                         XKB_KEYMAP_FORMAT_TEXT_V1, XKB_KEYMAP_COMPILE_NO_FLAGS));
-          munmap(text, size);
-        }
-      }
-      close(fd);
-    },
-    [](void*, wl_keyboard*, std::uint32_t, wl_surface*, wl_array*) {},
-    [](void*, wl_keyboard*, std::uint32_t, wl_surface*) {},
-    [](void*, wl_keyboard*, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t) {},
-    [](void*, wl_keyboard*, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t,
-       std::uint32_t) {},
-    [](void*, wl_keyboard*, std::int32_t, std::int32_t) {},
-};
-
-const wl_seat_listener seatListener = {
-    [](void* data, wl_seat*, std::uint32_t capabilities) {
-      static_cast<SeatKeymap*>(data)->hasKeyboard =
-          (capabilities & WL_SEAT_CAPABILITY_KEYBOARD) != 0;
-    },
-    [](void*, wl_seat*, const char*) {},
 };
 
 // A sealed memory file holding the keymap's text with its final NUL, as the
@@ -107,16 +70,7 @@ VirtualKeyboardEvents::VirtualKeyboardEvents(WaylandDisplay* display, CurrentGro
     return;
   }
   // The session's keymap: the seat's, while it has a keyboard before ours.
-  SeatKeymap seatKeymap{context_, nullptr, nullptr, false};
-  wl_seat_add_listener(seat, &seatListener, &seatKeymap);
-  display_->roundtrip();
-  if (seatKeymap.hasKeyboard) {
-    seatKeymap.keyboard = wl_seat_get_keyboard(seat);
-    wl_keyboard_add_listener(seatKeymap.keyboard, &keyboardListener, &seatKeymap);
-    display_->roundtrip();
-    wl_keyboard_release(seatKeymap.keyboard);
-  }
-  KeymapRef keymap = seatKeymap.keymap;
+  KeymapRef keymap = seatKeymap(*display_, context_);
   if (!keymap) {
     keymap = adoptKeymap(xkb_keymap_new_from_names(context_, nullptr, XKB_KEYMAP_COMPILE_NO_FLAGS));
   }

@@ -46,8 +46,6 @@ class VirtualKeyboardEvents : public port::KeyboardEvents {
   void post(port::EventTap tap, const port::KeyboardEvent& event) override;
 
  private:
-  KeymapRef seatKeymap();
-
   WaylandDisplay* display_;
   CurrentGroup currentGroup_;
   xkb_context* context_;
