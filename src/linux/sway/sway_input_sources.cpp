@@ -97,7 +97,13 @@ std::optional<SwayKeyboardLayouts> sessionKeyboardLayouts(const nlohmann::json& 
 }
 
 SwayInputSources::SwayInputSources(const SwayIpc* ipc, std::function<KeymapRef()> keymap)
-    : ipc_(ipc), keymap_(std::move(keymap)) {}
+    : ipc_(ipc), keymap_(std::move(keymap)) {
+  // Reading the layout costs a request per keystroke; a change of any
+  // keyboard's layout or keymap makes the next keystroke ask again.
+  if (ipc_)
+    inputEvents_.emplace(*ipc_, R"(["input"])",
+                         [this](std::uint32_t, const nlohmann::json&) { active_.reset(); });
+}
 
 const std::map<std::string, std::string>& SwayInputSources::ids() {
   if (!ids_) {
@@ -134,12 +140,14 @@ std::optional<SwayInputSources::Layouts> SwayInputSources::readLayouts() {
 }
 
 std::optional<xkb_layout_index_t> SwayInputSources::activeLayout() {
+  if (active_ && inputEvents_->open()) return active_;
   if (!ipc_) return std::nullopt;
   auto inputs = ipc_->request(SwayIpc::Message::getInputs);
   if (!inputs) return std::nullopt;
   auto keyboard = sessionKeyboardLayouts(*inputs);
   if (!keyboard || !keyboard->active) return std::nullopt;
-  return static_cast<xkb_layout_index_t>(*keyboard->active);
+  active_ = static_cast<xkb_layout_index_t>(*keyboard->active);
+  return active_;
 }
 
 port::InputSourceRef SwayInputSources::copyCurrentKeyboardInputSource() {
@@ -173,6 +181,7 @@ port::StatusCode SwayInputSources::selectInputSource(const port::InputSourceRef&
   // An absolute index: "next" and "prev" have crashed sway 1.7 while a virtual
   // keyboard existed.
   const auto index = found - now.begin();
+  active_.reset();
   return ipc_->command("input type:keyboard xkb_switch_layout " + std::to_string(index))
              ? port::kSuccess
              : kParamErr;

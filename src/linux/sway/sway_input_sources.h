@@ -45,7 +45,8 @@ class SwayInputSources : public port::TextInputSources {
   // `keymap` translates keys (the virtual keyboard's); it may be null.
   SwayInputSources(const SwayIpc* ipc, std::function<KeymapRef()> keymap);
 
-  // The active layout index of the session's keyboard now.
+  // The active layout index of the session's keyboard now: asked once, then
+  // asked again only after sway has told of a layout change.
   std::optional<xkb_layout_index_t> activeLayout();
 
   port::InputSourceRef copyCurrentKeyboardInputSource() override;
@@ -74,6 +75,8 @@ class SwayInputSources : public port::TextInputSources {
   const SwayIpc* ipc_;
   std::function<KeymapRef()> keymap_;
   std::optional<std::map<std::string, std::string>> ids_;
+  std::optional<xkb_layout_index_t> active_;  // kept while the input events come
+  std::optional<SwayEvents> inputEvents_;
 };
 
 }  // namespace zorv::linux_desktop

@@ -1,11 +1,13 @@
 #include "linux/sway/sway_ipc.h"
 
 #include <fcntl.h>
+#include <glib-unix.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 
 namespace zorv::linux_desktop {
@@ -117,6 +119,37 @@ bool SwayIpc::command(const std::string& commands) const {
     if (!result.is_object() || !result.value("success", false)) return false;
   }
   return true;
+}
+
+SwayEvents::SwayEvents(const SwayIpc& ipc, const std::string& events, Handler handler)
+    : handler_(std::move(handler)), fd_(ipc.subscribe(events)) {
+  if (fd_ < 0) return;
+  source_ = g_unix_fd_add(
+      fd_, static_cast<GIOCondition>(G_IO_IN | G_IO_HUP | G_IO_ERR),
+      [](gint, GIOCondition, gpointer self) -> gboolean {
+        auto* stream = static_cast<SwayEvents*>(self);
+        if (stream->read()) return G_SOURCE_CONTINUE;
+        stream->source_ = 0;
+        return G_SOURCE_REMOVE;
+      },
+      this);
+}
+
+SwayEvents::~SwayEvents() {
+  if (source_) g_source_remove(source_);
+  if (fd_ >= 0) close(fd_);
+}
+
+bool SwayEvents::read() {
+  char buffer[4096];
+  ssize_t n;
+  while ((n = recv(fd_, buffer, sizeof buffer, 0)) > 0) {
+    stream_.append(buffer, static_cast<std::size_t>(n));
+  }
+  // A compositor that went away ends the session; its events end here.
+  const bool open = n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR);
+  while (auto message = SwayIpc::takeMessage(stream_)) handler_(message->first, message->second);
+  return open;
 }
 
 }  // namespace zorv::linux_desktop

@@ -43,49 +43,21 @@ std::optional<FocusedWindow> swayFocusedWindow(const nlohmann::json& tree) {
   return found;
 }
 
-SwayWindowFocus::SwayWindowFocus(const SwayIpc& ipc) : ipc_(ipc) {
-  fd_ = ipc_.subscribe(R"(["window"])");
-  if (fd_ < 0) return;
-  source_ = g_unix_fd_add(
-      fd_, static_cast<GIOCondition>(G_IO_IN | G_IO_HUP | G_IO_ERR),
-      [](gint, GIOCondition, gpointer self) -> gboolean {
-        auto* focus = static_cast<SwayWindowFocus*>(self);
-        if (focus->readEvents()) return G_SOURCE_CONTINUE;
-        focus->source_ = 0;
-        return G_SOURCE_REMOVE;
-      },
-      this);
-}
-
-SwayWindowFocus::~SwayWindowFocus() {
-  if (source_) g_source_remove(source_);
-  if (fd_ >= 0) close(fd_);
-}
+SwayWindowFocus::SwayWindowFocus(const SwayIpc& ipc)
+    : ipc_(ipc),
+      events_(ipc, R"(["window"])", [this](std::uint32_t type, const nlohmann::json& event) {
+        if (type != SwayIpc::kWindowEvent || !event.is_object() ||
+            event.value("change", "") != "focus") {
+          return;
+        }
+        if (auto window = windowOf(event.value("container", nlohmann::json::object()))) {
+          focused(*window);
+        }
+      }) {}
 
 std::optional<FocusedWindow> SwayWindowFocus::focusedWindow() {
   auto tree = ipc_.request(SwayIpc::Message::getTree);
   return tree ? swayFocusedWindow(*tree) : std::nullopt;
-}
-
-bool SwayWindowFocus::readEvents() {
-  char buffer[4096];
-  ssize_t n;
-  while ((n = recv(fd_, buffer, sizeof buffer, 0)) > 0) {
-    stream_.append(buffer, static_cast<std::size_t>(n));
-  }
-  // A compositor that went away ends the session; its events end here.
-  const bool open = n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR);
-  while (auto message = SwayIpc::takeMessage(stream_)) {
-    const auto& [type, event] = *message;
-    if (type != SwayIpc::kWindowEvent || !event.is_object() ||
-        event.value("change", "") != "focus") {
-      continue;
-    }
-    if (auto window = windowOf(event.value("container", nlohmann::json::object()))) {
-      focused(*window);
-    }
-  }
-  return open;
 }
 
 SwayWorkspace::SwayWorkspace(const SwayIpc& ipc, WindowFocus& focus, port::Dispatch& dispatch,

@@ -26,19 +26,12 @@ class SwayWindowFocus : public WindowFocus {
  public:
   // Without an answering socket nothing is focused and no change is told.
   explicit SwayWindowFocus(const SwayIpc& ipc);
-  ~SwayWindowFocus() override;
-  SwayWindowFocus(const SwayWindowFocus&) = delete;
-  SwayWindowFocus& operator=(const SwayWindowFocus&) = delete;
 
   std::optional<FocusedWindow> focusedWindow() override;
 
  private:
-  bool readEvents();
-
   const SwayIpc& ipc_;
-  int fd_ = -1;
-  guint source_ = 0;
-  std::string stream_;
+  SwayEvents events_;
 };
 
 // An application becomes active when a window of another process gets the
