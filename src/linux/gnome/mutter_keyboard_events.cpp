@@ -3,9 +3,11 @@
 #include <chrono>
 #include <thread>
 
+#include "linux/evdev_key_event.h"
 #include "linux/key_codes.h"
 
 namespace zorv::linux_desktop {
+
 namespace {
 
 constexpr const char* kService = "org.gnome.Mutter.RemoteDesktop";
@@ -16,26 +18,6 @@ constexpr std::uint32_t kLeftShift = 42;
 // Headless, the first key of a new session is lost unless another key went
 // first and the session had a moment to set its keyboard up.
 constexpr auto kWarmUp = std::chrono::milliseconds(80);
-
-class MutterEventSource : public port::EventSource {};
-
-class MutterKeyEvent : public port::KeyboardEvent {
- public:
-  MutterKeyEvent(std::uint16_t virtualKey, std::uint32_t evdev, bool down)
-      : virtualKey_(virtualKey), evdev_(evdev), down_(down) {}
-  std::uint16_t keyCode() const override { return virtualKey_; }
-  bool keyDown() const override { return down_; }
-  // Kept, not sent: mutter derives the modifier state from the keys down.
-  port::EventFlags flags() const override { return flags_; }
-  void setFlags(port::EventFlags flags) override { flags_ = flags; }
-  std::uint32_t evdev() const { return evdev_; }
-
- private:
-  std::uint16_t virtualKey_;
-  std::uint32_t evdev_;
-  bool down_;
-  port::EventFlags flags_ = 0;
-};
 
 GVariant* call(GDBusConnection* connection, const char* path, const char* interface,
                const char* method, GVariant* parameters, const GVariantType* reply) {
@@ -155,18 +137,18 @@ MutterKeyboardEvents::~MutterKeyboardEvents() {
 }
 
 std::unique_ptr<port::EventSource> MutterKeyboardEvents::createEventSource(port::EventSourceState) {
-  return std::make_unique<MutterEventSource>();
+  return std::make_unique<EvdevEventSource>();
 }
 
 std::unique_ptr<port::KeyboardEvent> MutterKeyboardEvents::createKeyboardEvent(
     const port::EventSource*, std::uint16_t virtualKey, bool keyDown) {
   const auto evdev = evdevCode(virtualKey);
   if (!evdev) return nullptr;
-  return std::make_unique<MutterKeyEvent>(virtualKey, *evdev, keyDown);
+  return std::make_unique<EvdevKeyEvent>(virtualKey, *evdev, keyDown);
 }
 
 void MutterKeyboardEvents::post(port::EventTap, const port::KeyboardEvent& event) {
-  const auto* key = dynamic_cast<const MutterKeyEvent*>(&event);
+  const auto* key = dynamic_cast<const EvdevKeyEvent*>(&event);
   if (!key) return;
   if (!sink_->key(key->evdev(), key->keyDown())) return;
   if (key->keyDown()) {

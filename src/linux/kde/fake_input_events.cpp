@@ -1,33 +1,11 @@
 #include "linux/kde/fake_input_events.h"
 
 #include "fake-input-client-protocol.h"
+#include "linux/evdev_key_event.h"
 #include "linux/key_codes.h"
 #include "linux/seat_keymap.h"
 
 namespace zorv::linux_desktop {
-namespace {
-
-class FakeEventSource : public port::EventSource {};
-
-class FakeKeyEvent : public port::KeyboardEvent {
- public:
-  FakeKeyEvent(std::uint16_t virtualKey, std::uint32_t evdev, bool down)
-      : virtualKey_(virtualKey), evdev_(evdev), down_(down) {}
-  std::uint16_t keyCode() const override { return virtualKey_; }
-  bool keyDown() const override { return down_; }
-  // Kept, not sent: KWin derives the modifiers from the modifier keys down.
-  port::EventFlags flags() const override { return flags_; }
-  void setFlags(port::EventFlags flags) override { flags_ = flags; }
-  std::uint32_t evdev() const { return evdev_; }
-
- private:
-  std::uint16_t virtualKey_;
-  std::uint32_t evdev_;
-  bool down_;
-  port::EventFlags flags_ = 0;
-};
-
-}  // namespace
 
 FakeInputEvents::FakeInputEvents(WaylandDisplay* display) : display_(display) {
   if (!display_) return;
@@ -60,7 +38,7 @@ FakeInputEvents::~FakeInputEvents() {
 }
 
 std::unique_ptr<port::EventSource> FakeInputEvents::createEventSource(port::EventSourceState) {
-  return std::make_unique<FakeEventSource>();
+  return std::make_unique<EvdevEventSource>();
 }
 
 std::unique_ptr<port::KeyboardEvent> FakeInputEvents::createKeyboardEvent(const port::EventSource*,
@@ -69,11 +47,11 @@ std::unique_ptr<port::KeyboardEvent> FakeInputEvents::createKeyboardEvent(const 
   if (!input_ || display_->connectionLost()) return nullptr;
   const auto evdev = evdevCode(virtualKey);
   if (!evdev) return nullptr;
-  return std::make_unique<FakeKeyEvent>(virtualKey, *evdev, keyDown);
+  return std::make_unique<EvdevKeyEvent>(virtualKey, *evdev, keyDown);
 }
 
 void FakeInputEvents::post(port::EventTap, const port::KeyboardEvent& event) {
-  const auto* key = dynamic_cast<const FakeKeyEvent*>(&event);
+  const auto* key = dynamic_cast<const EvdevKeyEvent*>(&event);
   if (!key || !input_ || display_->connectionLost()) return;
   if (key->keyDown()) {
     down_.insert(key->evdev());

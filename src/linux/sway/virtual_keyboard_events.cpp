@@ -7,32 +7,14 @@
 #include <cstring>
 #include <string>
 
+#include "linux/evdev_key_event.h"
 #include "linux/key_codes.h"
 #include "linux/seat_keymap.h"
 #include "virtual-keyboard-unstable-v1-client-protocol.h"
 
 namespace zorv::linux_desktop {
+
 namespace {
-
-class VirtualEventSource : public port::EventSource {};
-
-class VirtualKeyEvent : public port::KeyboardEvent {
- public:
-  VirtualKeyEvent(std::uint16_t virtualKey, std::uint32_t evdev, bool down)
-      : virtualKey_(virtualKey), evdev_(evdev), down_(down) {}
-  std::uint16_t keyCode() const override { return virtualKey_; }
-  bool keyDown() const override { return down_; }
-  // Kept, not sent: the modifier state follows from the modifier keys down.
-  port::EventFlags flags() const override { return flags_; }
-  void setFlags(port::EventFlags flags) override { flags_ = flags; }
-  std::uint32_t evdev() const { return evdev_; }
-
- private:
-  std::uint16_t virtualKey_;
-  std::uint32_t evdev_;
-  bool down_;
-  port::EventFlags flags_ = 0;
-};
 
 // A sealed memory file holding the keymap's text with its final NUL, as the
 // protocol wants it.
@@ -101,7 +83,7 @@ VirtualKeyboardEvents::~VirtualKeyboardEvents() {
 
 std::unique_ptr<port::EventSource> VirtualKeyboardEvents::createEventSource(
     port::EventSourceState) {
-  return std::make_unique<VirtualEventSource>();
+  return std::make_unique<EvdevEventSource>();
 }
 
 std::unique_ptr<port::KeyboardEvent> VirtualKeyboardEvents::createKeyboardEvent(
@@ -109,11 +91,11 @@ std::unique_ptr<port::KeyboardEvent> VirtualKeyboardEvents::createKeyboardEvent(
   if (!keyboard_ || display_->connectionLost()) return nullptr;
   const auto evdev = evdevCode(virtualKey);
   if (!evdev) return nullptr;
-  return std::make_unique<VirtualKeyEvent>(virtualKey, *evdev, keyDown);
+  return std::make_unique<EvdevKeyEvent>(virtualKey, *evdev, keyDown);
 }
 
 void VirtualKeyboardEvents::post(port::EventTap, const port::KeyboardEvent& event) {
-  const auto* key = dynamic_cast<const VirtualKeyEvent*>(&event);
+  const auto* key = dynamic_cast<const EvdevKeyEvent*>(&event);
   if (!key || !keyboard_ || display_->connectionLost()) return;
   // A keystroke starts with nothing of ours down: the layout is read then, and
   // holds for the whole keystroke.
