@@ -261,7 +261,7 @@ port::AXResult<std::vector<AtspiRef>> AtspiAccessibility::children(const AtspiRe
 }
 
 port::AXResult<AtspiRef> AtspiAccessibility::parent(const AtspiRef& ref, int timeout) {
-  auto reply = bus_.property(ref, kAccessible, "Parent", timeout);
+  auto reply = snapshot_.read(ref, AtspiSnapshot::Read::parent, timeout);
   if (!reply.ok()) return {reply.code, {}};
   const gchar* bus = nullptr;
   const gchar* path = nullptr;
@@ -322,10 +322,28 @@ std::optional<AtspiRef> AtspiAccessibility::menuBarBelow(const std::vector<Atspi
                                 [&](const AtspiRef& ref) { return value(children(ref, timeout)); },
                                 [&](const AtspiRef& ref) { return value(states(ref, timeout)); },
                                 [&](const AtspiRef& ref) { return value(extents(ref, timeout)); },
+                                [&](const AtspiRef& ref) { return value(parent(ref, timeout)); },
                                 [&](const std::vector<AtspiRef>& objects) {
                                   if (bus_.connect()) snapshot_.readLevel(objects, timeout);
                                 }};
-  return menu_structure::menuBarOf(windows, reader);
+  // The bar found last time below the same windows is checked first, in one
+  // batch: a search reads every object above the bar's level.
+  if (menuBarHint_ && menuBarHint_->windows == windows) {
+    using Read = AtspiSnapshot::Read;
+    const auto& path = menuBarHint_->place.path;
+    std::vector<std::pair<AtspiRef, Read>> wanted = {{path.back(), Read::states},
+                                                     {path.back(), Read::extents}};
+    for (std::size_t i = 1; i < path.size(); ++i) {
+      for (auto what : {Read::parent, Read::role}) wanted.emplace_back(path[i], what);
+    }
+    if (bus_.connect()) snapshot_.readAll(std::move(wanted), timeout);
+    if (menu_structure::stillSeen(menuBarHint_->place, reader)) return menuBarHint_->place.bar();
+  }
+  menuBarHint_.reset();
+  auto place = menu_structure::menuBarOf(windows, reader);
+  if (!place) return std::nullopt;
+  if (place->seen) menuBarHint_ = MenuBarHint{windows, *place};
+  return place->bar();
 }
 
 port::AXResult<port::Value> AtspiAccessibility::systemWideAttribute(const std::string& attribute,

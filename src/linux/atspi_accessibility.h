@@ -15,6 +15,7 @@
 #include "linux/atspi/atspi_bus.h"
 #include "linux/atspi/atspi_element.h"
 #include "linux/atspi/atspi_snapshot.h"
+#include "linux/atspi/menu_structure.h"
 #include "linux/desktop_session.h"
 #include "linux/window_focus.h"
 #include "port/accessibility.h"
@@ -108,6 +109,12 @@ class AtspiAccessibility : public port::Accessibility {
   WindowRaiser* raiser_;
   AtspiBus bus_;
   AtspiSnapshot snapshot_;  // role, name, states, extents, children: read through it
+  // The menu bar last found, and below which windows: checked before a search.
+  struct MenuBarHint {
+    std::vector<AtspiRef> windows;
+    menu_structure::MenuBarPlace place;
+  };
+  std::optional<MenuBarHint> menuBarHint_;
   std::function<void()> onUntrusted_;
   std::string launcher_;  // org.a11y.Bus at the start-up check
 };

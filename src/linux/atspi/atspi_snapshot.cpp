@@ -54,6 +54,11 @@ AtspiReply unwrapped(AtspiReply reply) {
   return {0, VariantPtr(inner)};
 }
 
+// Read through Properties.Get, whose reply `(v)` holds the value.
+bool isProperty(AtspiSnapshot::Read what) {
+  return what == AtspiSnapshot::Read::name || what == AtspiSnapshot::Read::parent;
+}
+
 // Collection.GetMatches below `ref`, all levels deep, in the order of a
 // depth-first walk: the objects whose role is `role`; every object when none.
 AtspiCall descendantsWithRole(const AtspiRef& ref, std::optional<std::uint32_t> role) {
@@ -85,10 +90,11 @@ AtspiCall AtspiSnapshot::callFor(const AtspiRef& ref, Read what) const {
     case Read::role:
       return {ref, kAccessible, "GetRole", nullptr, G_VARIANT_TYPE("(u)"), kAttributeUnsupported};
     case Read::name:
+    case Read::parent:
       return {ref,
               "org.freedesktop.DBus.Properties",
               "Get",
-              g_variant_new("(ss)", kAccessible, "Name"),
+              g_variant_new("(ss)", kAccessible, what == Read::name ? "Name" : "Parent"),
               G_VARIANT_TYPE("(v)"),
               kAttributeUnsupported};
     case Read::states:
@@ -117,7 +123,7 @@ AtspiCall AtspiSnapshot::callFor(const AtspiRef& ref, Read what) const {
 AtspiReply AtspiSnapshot::read(const AtspiRef& ref, Read what, int timeoutMs) {
   if (bus_.changes() != changes_) forget();
   AtspiReply reply;
-  if (what != Read::role && what != Read::name) {
+  if (what != Read::role && what != Read::name && what != Read::parent) {
     // The first item of a menu asked is asked alone (a search reads the one
     // item that matches); a second one fetches them all.
     if (auto it = siblings_.find(key(ref, Read::role));
@@ -140,7 +146,7 @@ AtspiReply AtspiSnapshot::read(const AtspiRef& ref, Read what, int timeoutMs) {
     auto c = callFor(ref, what);
     reply = bus_.call(c.ref, c.interface, c.method, c.parameters, c.replyType, timeoutMs,
                       c.unsupported);
-    if (what == Read::name) reply = unwrapped(std::move(reply));
+    if (isProperty(what)) reply = unwrapped(std::move(reply));
     // A call that changed the application leaves nothing read before it.
     if (bus_.changes() != changes_) forget();
     keep(ref, what, copy(reply));
@@ -173,8 +179,13 @@ void AtspiSnapshot::fetch(std::vector<std::pair<AtspiRef, Read>> wanted, int tim
   if (bus_.changes() != changes_) return;  // a new connection to the bus meanwhile
   for (std::size_t i = 0; i < replies.size(); ++i) {
     auto& [ref, what] = asked[i];
-    keep(ref, what, what == Read::name ? unwrapped(std::move(replies[i])) : std::move(replies[i]));
+    keep(ref, what, isProperty(what) ? unwrapped(std::move(replies[i])) : std::move(replies[i]));
   }
+}
+
+void AtspiSnapshot::readAll(std::vector<std::pair<AtspiRef, Read>> wanted, int timeoutMs) {
+  if (bus_.changes() != changes_) forget();
+  fetch(std::move(wanted), timeoutMs);
 }
 
 void AtspiSnapshot::readLevel(const std::vector<AtspiRef>& parents, int timeoutMs) {

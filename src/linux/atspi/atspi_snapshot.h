@@ -40,16 +40,18 @@ namespace zorv::linux_desktop {
 class AtspiSnapshot {
  public:
   // keyBinding: Action.GetKeyBinding of the first action.
-  enum class Read { role, name, states, extents, children, keyBinding };
+  enum class Read { role, name, parent, states, extents, children, keyBinding };
 
   explicit AtspiSnapshot(AtspiBus& bus) : bus_(bus) {}
   ~AtspiSnapshot();
   AtspiSnapshot(const AtspiSnapshot&) = delete;
   AtspiSnapshot& operator=(const AtspiSnapshot&) = delete;
 
-  // The reply of `what` on `ref`, as the single call gives it (for the name:
-  // the property's value), from the snapshot when it holds it.
+  // The reply of `what` on `ref`, as the single call gives it (for the name
+  // and the parent: the property's value), from the snapshot when it holds it.
   AtspiReply read(const AtspiRef& ref, Read what, int timeoutMs);
+  // Fetches in one batch what a reader is about to ask.
+  void readAll(std::vector<std::pair<AtspiRef, Read>> wanted, int timeoutMs);
   // Fetches the children of all `parents` in one batch, then the roles of all
   // those children in another, and the states and extents of the menu bars
   // among them in a third: a level of a breadth-first search.

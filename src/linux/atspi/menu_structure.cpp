@@ -79,46 +79,64 @@ std::string trimmedTitle(std::string_view title) {
   return std::string(title.substr(first, title.find_last_not_of(kSpace) - first + 1));
 }
 
-std::optional<AtspiRef> menuBarOf(const std::vector<AtspiRef>& windows, const Reader& reader) {
+std::optional<MenuBarPlace> menuBarOf(const std::vector<AtspiRef>& windows,
+                                      const Reader& reader) {
   // One breadth-first search per window, all a level at a time, so that a
   // reader can fetch a level of them all at once.
+  struct Node {
+    AtspiRef ref;
+    std::size_t parent;  // index in Search::nodes; the window is its own
+  };
   struct Search {
-    std::vector<AtspiRef> level;
+    std::vector<Node> nodes;
+    std::vector<std::size_t> level;
     int depth = 0;
-    std::optional<AtspiRef> seen, firstFound;
+    std::optional<std::size_t> seen, firstFound;
     bool done() const { return seen || level.empty() || depth >= kMenuBarDepth; }
+    MenuBarPlace place(std::size_t at) const {
+      MenuBarPlace found{{}, seen.has_value()};
+      for (;; at = nodes[at].parent) {
+        found.path.insert(found.path.begin(), nodes[at].ref);
+        if (at == 0) return found;
+      }
+    }
   };
   std::vector<Search> searches;
-  for (const auto& window : windows) searches.push_back({{window}, 0, std::nullopt, std::nullopt});
+  for (const auto& window : windows) {
+    searches.push_back({{{window, 0}}, {0}, 0, std::nullopt, std::nullopt});
+  }
   for (;;) {
     // The first window with a menu bar, once every window before it has none.
     std::vector<AtspiRef> objects;
     for (const auto& search : searches) {
       if (search.done() && objects.empty()) {
-        if (search.seen) return search.seen;
-        if (search.firstFound) return search.firstFound;
+        if (search.seen) return search.place(*search.seen);
+        if (search.firstFound) return search.place(*search.firstFound);
       }
-      if (!search.done()) objects.insert(objects.end(), search.level.begin(), search.level.end());
+      if (search.done()) continue;
+      for (auto at : search.level) objects.push_back(search.nodes[at].ref);
     }
     if (objects.empty()) return std::nullopt;
     if (reader.level) reader.level(objects);
     for (auto& search : searches) {
       if (search.done()) continue;
-      std::vector<AtspiRef> next;
-      for (const auto& node : search.level) {
-        auto kids = reader.children(node);
+      std::vector<std::size_t> next;
+      for (auto at : search.level) {
+        auto kids = reader.children(search.nodes[at].ref);
         if (!kids) continue;
         for (const auto& kid : *kids) {
           auto role = reader.role(kid);
           if (!role) continue;
+          search.nodes.push_back({kid, at});
+          const auto index = search.nodes.size() - 1;
           if (*role == ATSPI_ROLE_MENU_BAR) {
             if (seenByUser(kid, reader)) {
-              search.seen = kid;
+              search.seen = index;
               break;
             }
-            if (!search.firstFound) search.firstFound = kid;
+            if (!search.firstFound) search.firstFound = index;
           }
-          if (!endsSearch(*role)) next.push_back(kid);
+          if (!endsSearch(*role)) next.push_back(index);
         }
         if (search.seen) break;
       }
@@ -126,6 +144,18 @@ std::optional<AtspiRef> menuBarOf(const std::vector<AtspiRef>& windows, const Re
       ++search.depth;
     }
   }
+}
+
+bool stillSeen(const MenuBarPlace& place, const Reader& reader) {
+  const auto& path = place.path;
+  if (!place.seen || path.size() < 2 || path.size() > std::size_t(kMenuBarDepth) + 1) return false;
+  for (std::size_t i = 1; i < path.size(); ++i) {
+    if (reader.parent(path[i]) != path[i - 1]) return false;
+    auto role = reader.role(path[i]);
+    if (!role) return false;
+    if (i + 1 < path.size() ? endsSearch(*role) : *role != ATSPI_ROLE_MENU_BAR) return false;
+  }
+  return seenByUser(place.bar(), reader);
 }
 
 }  // namespace zorv::linux_desktop::menu_structure

@@ -52,10 +52,19 @@ struct Reader {
   std::function<std::optional<std::vector<AtspiRef>>(const AtspiRef&)> children;
   std::function<std::optional<std::uint64_t>(const AtspiRef&)> states;
   std::function<std::optional<port::Rect>(const AtspiRef&)> extents;
+  std::function<std::optional<AtspiRef>(const AtspiRef&)> parent;
   // Told before the children of `objects` are read, with their roles, and the
   // size and state of the menu bars among them: a reader may fetch them all
   // at once. Optional.
   std::function<void(const std::vector<AtspiRef>& objects)> level;
+};
+
+// Where a menu bar was found: the objects from its window (first) down to the
+// bar (last), and whether the user could see it.
+struct MenuBarPlace {
+  std::vector<AtspiRef> path;
+  bool seen = false;
+  const AtspiRef& bar() const { return path.back(); }
 };
 
 // The menu bar of the first of `windows` that has one. A window's menu bar is
@@ -64,6 +73,14 @@ struct Reader {
 // screen), else the first one found. LibreOffice has two: its own, which it
 // keeps with no height and does not draw, and GTK's, drawn. The windows are
 // searched side by side, a level of all at a time.
-std::optional<AtspiRef> menuBarOf(const std::vector<AtspiRef>& windows, const Reader& reader);
+std::optional<MenuBarPlace> menuBarOf(const std::vector<AtspiRef>& windows, const Reader& reader);
+
+// Whether a menu bar the user saw is still where it was and still seen: each
+// object of the path the child of the one before it, none in between of a
+// kind the search does not go below, the bar a menu bar the user sees. A
+// search would find it again, unless the window has since gained another
+// menu bar that the search meets first: toolkits build a window's menu bars
+// with the window, and one that is shown later hides the other.
+bool stillSeen(const MenuBarPlace& place, const Reader& reader);
 
 }  // namespace zorv::linux_desktop::menu_structure
