@@ -76,5 +76,27 @@ INSTANTIATE_TEST_SUITE_P(
         MenuCase{menuCommand("View -> Archive -> Zip"), "",
                  "Failed to find the menu named 'Archive' or it is currently unavailable."}));
 
+// The menu bar used last is looked at first on the next request; once the
+// application has hidden it and shown another, presses go to the one shown.
+class MenusWithTwoBars : public DesktopSuite<> {};
+
+TEST_F(MenusWithTwoBars, FollowsTheApplicationToTheMenuBarItShows) {
+  auto app = startApp(*desktop, "Bars", {"--two-menu-bars", "--report-window"});
+  auto helper = startHelper(*desktop);
+  const std::pair<std::string, std::string> presses[] = {
+      {"File -> Save", "Bars"},
+      {"View -> Swap Menu Bars", "Bars"},
+      {"File -> Save", "Bars (second bar)"},
+  };
+  for (const auto& [path, bar] : presses) {
+    const auto from = app->lines().size();
+    emitRequest(desktop->env(), menuCommand(path));
+    ASSERT_TRUE(app->waitForLine([](const auto& l) { return l.starts_with("activated: "); }, from))
+        << app->transcript();
+    EXPECT_EQ(app->lines().at(from), "activated: " + path + " in \"" + bar + "\"");
+  }
+  expectCleanStop(*helper);
+}
+
 }  // namespace
 }  // namespace zorv::e2e

@@ -3,7 +3,11 @@
 // can see what an accessibility press or a keystroke reached.
 //
 //   zorv-sample-app [--name NAME] [--windows N] [--big-menu N] [--print-ready]
-//                   [--report-window]
+//                   [--report-window] [--two-menu-bars]
+//
+// --two-menu-bars: a second, hidden menu bar below the first, the same but
+// for the window it reports ("TITLE (second bar)"); View -> Swap Menu Bars
+// hides the one shown and shows the other.
 
 #include <glib-unix.h>
 #include <gtk/gtk.h>
@@ -24,7 +28,10 @@ struct Options {
   bool printReady = false;
   // Appends the window title to each "activated:" line.
   bool reportWindow = false;
+  bool twoMenuBars = false;
 };
+
+std::vector<GtkWidget*> swappedBars;
 
 struct Item {
   std::string label;  // with the mnemonic underscore
@@ -77,6 +84,7 @@ std::vector<Item> menuBar(const Options& options) {
                // An item without a title.
                leaf("")}),
   };
+  if (options.twoMenuBars) menus.back().children.push_back(leaf("_Swap Menu Bars"));
   if (options.bigMenu > 0) {
     // Ten groups (fewer for a small menu), items numbered across all of them.
     const int groups = options.bigMenu < 10 ? options.bigMenu : 10;
@@ -117,6 +125,9 @@ void onActivate(GtkMenuItem*, gpointer data) {
   }
   std::fflush(stdout);
   if (activation->path == "File -> Quit") gtk_main_quit();
+  if (activation->path == "View -> Swap Menu Bars") {
+    for (GtkWidget* bar : swappedBars) gtk_widget_set_visible(bar, !gtk_widget_get_visible(bar));
+  }
 }
 
 void deleteActivation(gpointer data, GClosure*) {
@@ -176,14 +187,18 @@ void buildWindow(const std::string& title, const Options& options) {
   GtkAccelGroup* accelGroup = gtk_accel_group_new();
   gtk_window_add_accel_group(GTK_WINDOW(window), accelGroup);
 
-  GtkWidget* bar = gtk_menu_bar_new();
-  for (const Item& item : menuBar(options)) {
-    gtk_menu_shell_append(GTK_MENU_SHELL(bar), buildItem(item, "", title, options, accelGroup));
+  GtkWidget* box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
+  for (const std::string& reported : {title, title + " (second bar)"}) {
+    GtkWidget* bar = gtk_menu_bar_new();
+    for (const Item& item : menuBar(options)) {
+      gtk_menu_shell_append(GTK_MENU_SHELL(bar),
+                            buildItem(item, "", reported, options, accelGroup));
+    }
+    gtk_box_pack_start(GTK_BOX(box), bar, FALSE, FALSE, 0);
+    if (!options.twoMenuBars) break;
+    swappedBars.push_back(bar);
   }
   g_object_unref(accelGroup);
-
-  GtkWidget* box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
-  gtk_box_pack_start(GTK_BOX(box), bar, FALSE, FALSE, 0);
   GtkWidget* entry = gtk_entry_new();
   gtk_box_pack_start(GTK_BOX(box), entry, FALSE, FALSE, 6);
   gtk_container_add(GTK_CONTAINER(window), box);
@@ -192,6 +207,7 @@ void buildWindow(const std::string& title, const Options& options) {
   g_signal_connect(window, "destroy", G_CALLBACK(onDestroyed), nullptr);
   ++windowsOpen;
   gtk_widget_show_all(window);
+  if (swappedBars.size() == 2) gtk_widget_hide(swappedBars[1]);
   gtk_widget_grab_focus(entry);
 }
 
@@ -203,7 +219,7 @@ gboolean onTerminate(gpointer) {
 [[noreturn]] void usage(const char* program) {
   std::fprintf(stderr,
                "usage: %s [--name NAME] [--windows N] [--big-menu N] [--print-ready] "
-               "[--report-window]\n",
+               "[--report-window] [--two-menu-bars]\n",
                program);
   std::exit(2);
 }
@@ -235,6 +251,8 @@ int main(int argc, char** argv) {
       options.printReady = true;
     } else if (arg == "--report-window") {
       options.reportWindow = true;
+    } else if (arg == "--two-menu-bars") {
+      options.twoMenuBars = true;
     } else {
       rest.push_back(argv[i]);
     }

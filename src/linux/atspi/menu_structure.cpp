@@ -79,8 +79,7 @@ std::string trimmedTitle(std::string_view title) {
   return std::string(title.substr(first, title.find_last_not_of(kSpace) - first + 1));
 }
 
-std::optional<MenuBarPlace> menuBarOf(const std::vector<AtspiRef>& windows,
-                                      const Reader& reader) {
+std::optional<MenuBarPlace> menuBarOf(const std::vector<AtspiRef>& windows, const Reader& reader) {
   // One breadth-first search per window, all a level at a time, so that a
   // reader can fetch a level of them all at once.
   struct Node {
