@@ -127,17 +127,19 @@ AtspiReply AtspiSnapshot::read(const AtspiRef& ref, Read what, int timeoutMs) {
     // The first item of a menu asked is asked alone (a search reads the one
     // item that matches); a second one fetches them all.
     if (auto it = siblings_.find(key(ref, Read::role));
-        it != siblings_.end() && !replies_.contains(key(ref, what)) &&
-        !askedAlone_.emplace(it->second.get(), what).second) {
+        it != siblings_.end() && !replies_.contains(key(ref, what))) {
       const auto siblings = it->second;
-      std::vector<std::pair<AtspiRef, Read>> wanted;
       // Size and state are asked together (whether a menu item is kept).
       const bool both = what == Read::states || what == Read::extents;
-      for (const auto& sibling : *siblings) {
+      const auto other = what == Read::states ? Read::extents : Read::states;
+      const bool alone = askedAlone_.emplace(siblings.get(), what).second;
+      if (both) askedAlone_.emplace(siblings.get(), other);
+      std::vector<std::pair<AtspiRef, Read>> wanted;
+      for (const auto& sibling : alone ? std::vector{ref} : *siblings) {
         wanted.emplace_back(sibling, what);
-        if (both) wanted.emplace_back(sibling, what == Read::states ? Read::extents : Read::states);
+        if (both) wanted.emplace_back(sibling, other);
       }
-      fetch(std::move(wanted), timeoutMs);
+      if (!alone || both) fetch(std::move(wanted), timeoutMs);
     }
   }
   if (auto it = replies_.find(key(ref, what)); it != replies_.end()) {
@@ -331,7 +333,8 @@ void AtspiSnapshot::prefetch(const AtspiRef& parent, const AtspiReply& children,
       } else {
         wanted.emplace_back(kid, Read::children);
       }
-    } else if (role == ATSPI_ROLE_MENU) {
+    } else if (role == ATSPI_ROLE_MENU && parentRole == ATSPI_ROLE_MENU) {
+      // A menu of the bar is read when a search gets to it: a path reads one.
       wanted.emplace_back(kid, Read::children);
     }
     if (role != ATSPI_ROLE_MENU || parentRole != ATSPI_ROLE_MENU) continue;

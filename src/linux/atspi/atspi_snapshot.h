@@ -4,10 +4,12 @@
 //
 // A menu is read item by item, and every attribute of every item is a D-Bus
 // call. Asked for the children of a menu bar or a menu, the snapshot sends at
-// once the calls for every child's name, and for every child with a submenu
-// its children, and in a menu also its states and extents (children of
-// anything else: their roles), and keeps the replies: reading a menu costs one
-// wait instead of several per item. The roles of all menus and items inside a
+// once the calls for every child's name, and in a menu for every child with a
+// submenu its children, states and extents (children of anything else: their
+// roles), and keeps the replies: reading a menu costs one wait instead of
+// several per item. The menus of the bar are read as a search gets to them (a
+// path reads one); the first item of a menu asked for its size or state is
+// asked for both, alone, and a second item asked has them fetched for all. The roles of all menus and items inside a
 // menu come from a handful of Collection.GetMatches calls, one per role, for
 // all its levels, and one more gives every object below the menu in the order
 // of a depth-first walk: an item that the next child follows at once there has
