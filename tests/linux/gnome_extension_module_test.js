@@ -16,15 +16,12 @@ const call = async (method, type, args, iface = name, path = '/name/pemu/zorv/Sh
     iface, path, iface, method, type && new GLib.Variant(type, args), null, 0, 5000, null)).deepUnpack();
 const owned = async () => (await call('NameHasOwner', '(s)', [name], 'org.freedesktop.DBus', '/org/freedesktop/DBus'))[0];
 bus.signal_subscribe(null, name, 'FocusChanged', null, null, 0, (...a) => signals.push(a[5].deepUnpack()));
-async function until(check) { // at most 5 s
-    for (let i = 0; i < 250 && !await check(); i++)
-        await new Promise(r => GLib.timeout_add(0, 20, () => r() ?? false));
+const until = async check => { // at most 5 s
+    for (let i = 0; i < 250 && !await check(); i++) await new Promise(r => GLib.timeout_add(0, 20, r));
     return check();
-}
-function expect(what, got, want) {
-    if (JSON.stringify(got) !== JSON.stringify(want))
-        throw new Error(`${what}: ${JSON.stringify(got)}, expected ${JSON.stringify(want)}`);
-}
+};
+const expect = (what, got, want) => { if (JSON.stringify(got) !== JSON.stringify(want))
+    throw new Error(`${what}: ${JSON.stringify(got)}, expected ${JSON.stringify(want)}`); };
 
 const {default: ShellExtension} = await import(`file://${ARGV[0]}`);
 const extension = new ShellExtension({uuid: 'zorv-helper@pemu.name'});
