@@ -229,8 +229,8 @@ HeadlessDesktop::HeadlessDesktop(HeadlessDesktopOptions options) : dir_(makeTemp
   argv.push_back(dir_.string());
   auto env = currentEnvironment();
   // KWin lets a program type by its desktop entry: the build tree's names the
-  // helper under test.
-  if (options.kde) {
+  // helper under test. The build tree also holds the shell extension GNOME runs.
+  if (options.kde || options.gnome) {
     const auto dirs = env.find("XDG_DATA_DIRS");
     env["XDG_DATA_DIRS"] = std::string(ZORV_E2E_DATA_DIR) + ":" +
                            (dirs == env.end() ? "/usr/local/share:/usr/share" : dirs->second);

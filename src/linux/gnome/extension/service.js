@@ -2,12 +2,11 @@
 // the input sources and the current one, selecting a source, activating a
 // window of a process, and a signal whenever another window gets the focus.
 // GNOME offers none of these to an ordinary program.
-/* exported init */
-'use strict';
-
-const { Gio, GLib, Meta } = imports.gi;
-const Main = imports.ui.main;
-const Keyboard = imports.ui.status.keyboard;
+//
+// The behaviour of the extension for every GNOME Shell: the build puts it
+// between the imports and the entry point of one loading style (legacy.js.in
+// up to GNOME 44, module.js.in from GNOME 45 on), which bind Gio, GLib, Meta,
+// Main and Keyboard.
 
 const BUS_NAME = 'name.pemu.zorv.Shell';
 const OBJECT_PATH = '/name/pemu/zorv/Shell';
@@ -100,7 +99,9 @@ class HelperService {
     }
 }
 
-class Extension {
+// Puts the service on the session bus and follows the shell's focus while the
+// shell has the extension enabled.
+class HelperExport {
     enable() {
         this._service = new HelperService();
         this._object = Gio.DBusExportedObject.wrapJSObject(INTERFACE, this._service);
@@ -120,8 +121,4 @@ class Extension {
         this._object = null;
         this._service = null;
     }
-}
-
-function init() {
-    return new Extension();
 }

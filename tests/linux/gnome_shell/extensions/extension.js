@@ -1,0 +1,1 @@
+export class Extension { constructor(metadata) { this.metadata = metadata; } }
