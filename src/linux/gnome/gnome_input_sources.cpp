@@ -28,6 +28,7 @@ std::shared_ptr<GnomeSource> GnomeInputSources::sourceOf(const GnomeInputSource&
   auto handle = std::make_shared<GnomeSource>();
   handle->source = source;
   handle->id = gnomeSourceId(source.type, source.id);
+  handle->name = source.displayName.empty() ? *handle->id : source.displayName;
   if (source.type == "xkb" && context_) {
     auto& layout = layouts_[source.id];
     if (!layout) {
@@ -82,46 +83,11 @@ std::vector<port::InputSourceRef> GnomeInputSources::createInputSourceList(bool)
   return sources;
 }
 
-std::optional<port::PropertyValue> GnomeInputSources::getInputSourceProperty(
-    const port::InputSourceRef& source, port::InputSourceProperty property) {
-  const auto* gnome = dynamic_cast<const GnomeSource*>(source.get());
-  if (!gnome) return std::nullopt;
-  using P = port::InputSourceProperty;
-  switch (property) {
-    case P::inputSourceID:
-      return gnome->id;
-    case P::localizedName:
-      return gnome->source.displayName.empty() ? gnome->id : gnome->source.displayName;
-    case P::inputSourceCategory:
-      return std::string(port::kCategoryKeyboardInputSource);
-    case P::isSelectCapable:
-      return true;
-    case P::unicodeKeyLayoutData:
-      if (gnome->layout) return std::shared_ptr<const port::KeyboardLayout>(gnome->layout);
-      return std::nullopt;
-    case P::iconImageURL:
-    case P::iconRef:
-      return std::nullopt;
-  }
-  return std::nullopt;
-}
-
 port::StatusCode GnomeInputSources::selectInputSource(const port::InputSourceRef& source) {
   const auto* gnome = dynamic_cast<const GnomeSource*>(source.get());
   if (!gnome) return kParamErr;
   return extension_.selectInputSource(gnome->source.type, gnome->source.id) ? port::kSuccess
                                                                             : kParamErr;
-}
-
-port::KeyTranslation GnomeInputSources::keyTranslate(const port::KeyboardLayout& layout,
-                                                     std::uint16_t virtualKeyCode, port::KeyAction,
-                                                     std::uint32_t modifierKeyState, std::uint32_t,
-                                                     std::uint32_t, std::uint32_t& deadKeyState,
-                                                     std::size_t maxLength) {
-  deadKeyState = 0;
-  const auto* xkb = dynamic_cast<const XkbLayout*>(&layout);
-  if (!xkb) return {kParamErr, {}};
-  return xkb->translate(virtualKeyCode, modifierKeyState, maxLength);
 }
 
 }  // namespace zorv::linux_desktop

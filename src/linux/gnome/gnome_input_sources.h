@@ -18,40 +18,28 @@
 #include <string>
 
 #include "linux/gnome/gnome_shell_extension.h"
-#include "linux/x11/xkb_layout.h"
-#include "port/text_input_sources.h"
+#include "linux/layout_input_sources.h"
 
 namespace zorv::linux_desktop {
 
-struct GnomeSource : port::InputSourceHandle {
+// Its name is the shell's, else the id; its layout is null for a source that
+// is no XKB layout.
+struct GnomeSource : LayoutSource {
   GnomeInputSource source;
-  std::string id;
-  std::shared_ptr<const XkbLayout> layout;  // null for a source that is no XKB layout
 };
 
 // The identifier of a source of GNOME's: "de+nodeadkeys" of type "xkb" is
 // "de(nodeadkeys)".
 std::string gnomeSourceId(const std::string& type, const std::string& id);
 
-class GnomeInputSources : public port::TextInputSources {
+class GnomeInputSources : public LayoutInputSources {
  public:
   explicit GnomeInputSources(const GnomeShellExtension& extension);
   ~GnomeInputSources() override;
 
   port::InputSourceRef copyCurrentKeyboardInputSource() override;
   std::vector<port::InputSourceRef> createInputSourceList(bool includeAllInstalled) override;
-  std::optional<port::PropertyValue> getInputSourceProperty(
-      const port::InputSourceRef& source, port::InputSourceProperty property) override;
   port::StatusCode selectInputSource(const port::InputSourceRef& source) override;
-
-  std::uint32_t keyboardType() override { return 0; }
-  port::KeyTranslation keyTranslate(const port::KeyboardLayout& layout,
-                                    std::uint16_t virtualKeyCode, port::KeyAction action,
-                                    std::uint32_t modifierKeyState, std::uint32_t keyboardType,
-                                    std::uint32_t options, std::uint32_t& deadKeyState,
-                                    std::size_t maxLength) override;
-  port::ImageRef imageWithContentsOfURL(const std::string&) override { return nullptr; }
-  port::ImageRef imageWithIcon(const port::IconHandle&) override { return nullptr; }
 
  private:
   std::shared_ptr<GnomeSource> sourceOf(const GnomeInputSource& source);

@@ -83,9 +83,9 @@ bool KdeInputSources::read() {
     GVariantIter* iter = nullptr;
     g_variant_get(list, "(a(sss))", &iter);
     const gchar *shortName = nullptr, *label = nullptr, *description = nullptr;
-    std::vector<std::shared_ptr<KdeLayoutSource>> sources;
+    std::vector<std::shared_ptr<LayoutSource>> sources;
     while (g_variant_iter_next(iter, "(&s&s&s)", &shortName, &label, &description)) {
-      auto source = std::make_shared<KdeLayoutSource>();
+      auto source = std::make_shared<LayoutSource>();
       source->id = kdeLayoutId(shortName, description, *ids_);
       source->name = description;
       const auto index = static_cast<xkb_layout_index_t>(sources.size());
@@ -119,32 +119,8 @@ std::vector<port::InputSourceRef> KdeInputSources::createInputSourceList(bool) {
   return {sources_->begin(), sources_->end()};
 }
 
-std::optional<port::PropertyValue> KdeInputSources::getInputSourceProperty(
-    const port::InputSourceRef& source, port::InputSourceProperty property) {
-  const auto* layout = dynamic_cast<const KdeLayoutSource*>(source.get());
-  if (!layout) return std::nullopt;
-  using P = port::InputSourceProperty;
-  switch (property) {
-    case P::inputSourceID:
-      return layout->id;
-    case P::localizedName:
-      return layout->name;
-    case P::inputSourceCategory:
-      return std::string(port::kCategoryKeyboardInputSource);
-    case P::isSelectCapable:
-      return true;
-    case P::unicodeKeyLayoutData:
-      if (layout->layout) return std::shared_ptr<const port::KeyboardLayout>(layout->layout);
-      return std::nullopt;
-    case P::iconImageURL:
-    case P::iconRef:
-      return std::nullopt;
-  }
-  return std::nullopt;
-}
-
 port::StatusCode KdeInputSources::selectInputSource(const port::InputSourceRef& source) {
-  const auto* wanted = dynamic_cast<const KdeLayoutSource*>(source.get());
+  const auto* wanted = dynamic_cast<const LayoutSource*>(source.get());
   if (!wanted || !read()) return kParamErr;
   const auto& now = *sources_;
   const auto found = std::find_if(now.begin(), now.end(),
@@ -159,17 +135,6 @@ port::StatusCode KdeInputSources::selectInputSource(const port::InputSourceRef& 
   if (!done) return kParamErr;
   active_ = index;
   return port::kSuccess;
-}
-
-port::KeyTranslation KdeInputSources::keyTranslate(const port::KeyboardLayout& layout,
-                                                   std::uint16_t virtualKeyCode, port::KeyAction,
-                                                   std::uint32_t modifierKeyState, std::uint32_t,
-                                                   std::uint32_t, std::uint32_t& deadKeyState,
-                                                   std::size_t maxLength) {
-  deadKeyState = 0;
-  const auto* xkb = dynamic_cast<const XkbLayout*>(&layout);
-  if (!xkb) return {kParamErr, {}};
-  return xkb->translate(virtualKeyCode, modifierKeyState, maxLength);
 }
 
 }  // namespace zorv::linux_desktop

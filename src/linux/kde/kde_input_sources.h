@@ -14,23 +14,16 @@
 #include <string>
 #include <vector>
 
-#include "linux/x11/xkb_layout.h"
-#include "port/text_input_sources.h"
+#include "linux/layout_input_sources.h"
 
 namespace zorv::linux_desktop {
-
-struct KdeLayoutSource : port::InputSourceHandle {
-  std::string id;
-  std::string name;
-  std::shared_ptr<const XkbLayout> layout;  // null when the keymap lacks this layout
-};
 
 // The identifier of a layout from getLayoutsList's (short name, description):
 // the X name xkeyboard-config gives that description, else the short name.
 std::string kdeLayoutId(const std::string& shortName, const std::string& description,
                         const std::map<std::string, std::string>& idsByDescription);
 
-class KdeInputSources : public port::TextInputSources {
+class KdeInputSources : public LayoutInputSources {
  public:
   // `sessionBus` may be null (no sources). `keymap` translates keys (the
   // session's keymap, one group per layout); it may give null.
@@ -41,18 +34,7 @@ class KdeInputSources : public port::TextInputSources {
 
   port::InputSourceRef copyCurrentKeyboardInputSource() override;
   std::vector<port::InputSourceRef> createInputSourceList(bool includeAllInstalled) override;
-  std::optional<port::PropertyValue> getInputSourceProperty(
-      const port::InputSourceRef& source, port::InputSourceProperty property) override;
   port::StatusCode selectInputSource(const port::InputSourceRef& source) override;
-
-  std::uint32_t keyboardType() override { return 0; }
-  port::KeyTranslation keyTranslate(const port::KeyboardLayout& layout,
-                                    std::uint16_t virtualKeyCode, port::KeyAction action,
-                                    std::uint32_t modifierKeyState, std::uint32_t keyboardType,
-                                    std::uint32_t options, std::uint32_t& deadKeyState,
-                                    std::size_t maxLength) override;
-  port::ImageRef imageWithContentsOfURL(const std::string&) override { return nullptr; }
-  port::ImageRef imageWithIcon(const port::IconHandle&) override { return nullptr; }
 
  private:
   bool read();
@@ -61,7 +43,7 @@ class KdeInputSources : public port::TextInputSources {
   GDBusConnection* bus_;
   std::function<KeymapRef()> keymap_;
   guint changedSubscription_ = 0, listChangedSubscription_ = 0;
-  std::optional<std::vector<std::shared_ptr<KdeLayoutSource>>> sources_;
+  std::optional<std::vector<std::shared_ptr<LayoutSource>>> sources_;
   std::optional<std::size_t> active_;
   std::optional<std::map<std::string, std::string>> ids_;
 };

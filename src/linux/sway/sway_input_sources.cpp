@@ -128,7 +128,7 @@ std::optional<SwayInputSources::Layouts> SwayInputSources::readLayouts() {
   Layouts layouts;
   layouts.active = keyboard->active;
   for (std::size_t i = 0; i < keyboard->names.size(); ++i) {
-    auto source = std::make_shared<SwayLayoutSource>();
+    auto source = std::make_shared<LayoutSource>();
     source->name = keyboard->names[i];
     if (auto id = ids().find(source->name); id != ids().end()) source->id = id->second;
     if (keymap && i < xkb_keymap_num_layouts(keymap.get())) {
@@ -162,15 +162,8 @@ std::vector<port::InputSourceRef> SwayInputSources::createInputSourceList(bool) 
   return {layouts->sources.begin(), layouts->sources.end()};
 }
 
-std::optional<port::PropertyValue> SwayInputSources::getInputSourceProperty(
-    const port::InputSourceRef& source, port::InputSourceProperty property) {
-  const auto* layout = dynamic_cast<const SwayLayoutSource*>(source.get());
-  if (!layout) return std::nullopt;
-  return layoutSourceProperty(layout->id, layout->name, layout->layout, property);
-}
-
 port::StatusCode SwayInputSources::selectInputSource(const port::InputSourceRef& source) {
-  const auto* wanted = dynamic_cast<const SwayLayoutSource*>(source.get());
+  const auto* wanted = dynamic_cast<const LayoutSource*>(source.get());
   if (!wanted || !wanted->id) return kParamErr;
   const auto layouts = readLayouts();
   if (!layouts) return kParamErr;
@@ -185,17 +178,6 @@ port::StatusCode SwayInputSources::selectInputSource(const port::InputSourceRef&
   return ipc_->command("input type:keyboard xkb_switch_layout " + std::to_string(index))
              ? port::kSuccess
              : kParamErr;
-}
-
-port::KeyTranslation SwayInputSources::keyTranslate(const port::KeyboardLayout& layout,
-                                                    std::uint16_t virtualKeyCode, port::KeyAction,
-                                                    std::uint32_t modifierKeyState, std::uint32_t,
-                                                    std::uint32_t, std::uint32_t& deadKeyState,
-                                                    std::size_t maxLength) {
-  deadKeyState = 0;
-  const auto* xkb = dynamic_cast<const XkbLayout*>(&layout);
-  if (!xkb) return {kParamErr, {}};
-  return xkb->translate(virtualKeyCode, modifierKeyState, maxLength);
 }
 
 }  // namespace zorv::linux_desktop

@@ -16,9 +16,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "linux/layout_input_sources.h"
 #include "linux/sway/sway_ipc.h"
-#include "linux/x11/xkb_layout.h"
-#include "port/text_input_sources.h"
 
 namespace zorv::linux_desktop {
 
@@ -34,13 +33,7 @@ struct SwayKeyboardLayouts {
 };
 std::optional<SwayKeyboardLayouts> sessionKeyboardLayouts(const nlohmann::json& inputs);
 
-struct SwayLayoutSource : port::InputSourceHandle {
-  std::optional<std::string> id;
-  std::string name;
-  std::shared_ptr<const XkbLayout> layout;  // null when the keymap lacks this layout
-};
-
-class SwayInputSources : public port::TextInputSources {
+class SwayInputSources : public LayoutInputSources {
  public:
   // `keymap` translates keys (the virtual keyboard's); it may be null.
   SwayInputSources(const SwayIpc* ipc, std::function<KeymapRef()> keymap);
@@ -51,22 +44,11 @@ class SwayInputSources : public port::TextInputSources {
 
   port::InputSourceRef copyCurrentKeyboardInputSource() override;
   std::vector<port::InputSourceRef> createInputSourceList(bool includeAllInstalled) override;
-  std::optional<port::PropertyValue> getInputSourceProperty(
-      const port::InputSourceRef& source, port::InputSourceProperty property) override;
   port::StatusCode selectInputSource(const port::InputSourceRef& source) override;
-
-  std::uint32_t keyboardType() override { return 0; }
-  port::KeyTranslation keyTranslate(const port::KeyboardLayout& layout,
-                                    std::uint16_t virtualKeyCode, port::KeyAction action,
-                                    std::uint32_t modifierKeyState, std::uint32_t keyboardType,
-                                    std::uint32_t options, std::uint32_t& deadKeyState,
-                                    std::size_t maxLength) override;
-  port::ImageRef imageWithContentsOfURL(const std::string&) override { return nullptr; }
-  port::ImageRef imageWithIcon(const port::IconHandle&) override { return nullptr; }
 
  private:
   struct Layouts {
-    std::vector<std::shared_ptr<SwayLayoutSource>> sources;
+    std::vector<std::shared_ptr<LayoutSource>> sources;
     std::optional<std::size_t> active;
   };
   std::optional<Layouts> readLayouts();

@@ -1,7 +1,6 @@
 #include "linux/x11/xkb_input_sources.h"
 
 #include <X11/XKBlib.h>
-#include <gdk-pixbuf/gdk-pixbuf.h>
 #include <xkbcommon/xkbcommon-x11.h>
 
 #include <algorithm>
@@ -22,17 +21,6 @@ std::vector<std::string> split(const std::string& text, char separator) {
     begin = end + 1;
   }
 }
-
-class PixbufImage : public port::Image {
- public:
-  explicit PixbufImage(GdkPixbuf* pixbuf) : pixbuf_(pixbuf) {}
-  ~PixbufImage() override { g_object_unref(pixbuf_); }
-  PixbufImage(const PixbufImage&) = delete;
-  PixbufImage& operator=(const PixbufImage&) = delete;
-
- private:
-  GdkPixbuf* pixbuf_;
-};
 
 }  // namespace
 
@@ -93,7 +81,7 @@ std::optional<XkbTextInputSources::Groups> XkbTextInputSources::readGroups() {
   Groups groups;
   const auto count = xkb_keymap_num_layouts(keymap.get());
   for (xkb_layout_index_t group = 0; group < count; ++group) {
-    auto source = std::make_shared<XkbGroupSource>();
+    auto source = std::make_shared<LayoutSource>();
     if (group < ids.size() && !ids[group].empty()) source->id = ids[group];
     const char* name = xkb_keymap_layout_get_name(keymap.get(), group);
     source->name = name ? name : "";
@@ -116,15 +104,8 @@ std::vector<port::InputSourceRef> XkbTextInputSources::createInputSourceList(boo
   return {groups->sources.begin(), groups->sources.end()};
 }
 
-std::optional<port::PropertyValue> XkbTextInputSources::getInputSourceProperty(
-    const port::InputSourceRef& source, port::InputSourceProperty property) {
-  const auto* group = dynamic_cast<const XkbGroupSource*>(source.get());
-  if (!group) return std::nullopt;
-  return layoutSourceProperty(group->id, group->name, group->layout, property);
-}
-
 port::StatusCode XkbTextInputSources::selectInputSource(const port::InputSourceRef& source) {
-  const auto* wanted = dynamic_cast<const XkbGroupSource*>(source.get());
+  const auto* wanted = dynamic_cast<const LayoutSource*>(source.get());
   if (!wanted || !wanted->id || !display_) return kParamErr;
   // The layouts may have been reordered, or removed, since the source was read:
   // find where its layout is now.
@@ -140,30 +121,6 @@ port::StatusCode XkbTextInputSources::selectInputSource(const port::InputSourceR
   // and for everyone else.
   XSync(display_->get(), False);
   return port::kSuccess;
-}
-
-port::KeyTranslation XkbTextInputSources::keyTranslate(
-    const port::KeyboardLayout& layout, std::uint16_t virtualKeyCode, port::KeyAction,
-    std::uint32_t modifierKeyState, std::uint32_t, std::uint32_t, std::uint32_t& deadKeyState,
-    std::size_t maxLength) {
-  // Dead keys never start a sequence here: each shows its own character.
-  deadKeyState = 0;
-  const auto* xkb = dynamic_cast<const XkbLayout*>(&layout);
-  if (!xkb) return {kParamErr, {}};
-  return xkb->translate(virtualKeyCode, modifierKeyState, maxLength);
-}
-
-port::ImageRef XkbTextInputSources::imageWithContentsOfURL(const std::string& url) {
-  gchar* path = g_filename_from_uri(url.c_str(), nullptr, nullptr);
-  if (!path) return nullptr;
-  GdkPixbuf* pixbuf = gdk_pixbuf_new_from_file(path, nullptr);
-  g_free(path);
-  if (!pixbuf) return nullptr;
-  return std::make_shared<PixbufImage>(pixbuf);
-}
-
-port::ImageRef XkbTextInputSources::imageWithIcon(const port::IconHandle&) {
-  return nullptr;
 }
 
 }  // namespace zorv::linux_desktop

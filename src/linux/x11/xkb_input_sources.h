@@ -11,9 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "linux/layout_input_sources.h"
 #include "linux/x11/x11_display.h"
-#include "linux/x11/xkb_layout.h"
-#include "port/text_input_sources.h"
 
 namespace zorv::linux_desktop {
 
@@ -22,17 +21,13 @@ namespace zorv::linux_desktop {
 // a NUL): "us,de" with variants ",nodeadkeys" gives "us" and "de(nodeadkeys)".
 std::vector<std::string> inputSourceIDs(const std::string& rulesNames);
 
-// One layout of the keymap that was current when the source was read. Its group
-// index is only where the layout was then: selecting goes by `id`.
-struct XkbGroupSource : port::InputSourceHandle {
-  std::optional<std::string> id;  // absent when the rules name no layout for the group
-  std::string name;               // the group's name in the keymap: "English (US)", "German"
-  // That keymap's group, kept with the keymap: it translates as the layout did
-  // when the source was read, whatever the server's keymap becomes.
-  std::shared_ptr<const XkbLayout> layout;
-};
-
-class XkbTextInputSources : public port::TextInputSources {
+// A source is one layout of the keymap that was current when it was read: its
+// id is absent when the rules name no layout for the group, its name is the
+// group's in the keymap ("English (US)", "German"), and its layout that
+// keymap's group, kept with the keymap: it translates as the layout did when
+// the source was read, whatever the server's keymap becomes. The group index
+// is only where the layout was then: selecting goes by the id.
+class XkbTextInputSources : public LayoutInputSources {
  public:
   // `display` may be null (no X server): then there are no sources.
   explicit XkbTextInputSources(X11Display* display);
@@ -44,27 +39,14 @@ class XkbTextInputSources : public port::TextInputSources {
   // The groups of the keymap in their order, also for `includeAllInstalled`:
   // only the groups of the keymap can be selected.
   std::vector<port::InputSourceRef> createInputSourceList(bool includeAllInstalled) override;
-  std::optional<port::PropertyValue> getInputSourceProperty(
-      const port::InputSourceRef& source, port::InputSourceProperty property) override;
   // Locks the group whose identifier is the source's in the server's keymap
   // now; -50 (nothing locked) when no group has it any more, or for a source
   // without an identifier.
   port::StatusCode selectInputSource(const port::InputSourceRef& source) override;
 
-  // There is no keyboard type on X; translations ignore it.
-  std::uint32_t keyboardType() override { return 0; }
-  port::KeyTranslation keyTranslate(const port::KeyboardLayout& layout,
-                                    std::uint16_t virtualKeyCode, port::KeyAction action,
-                                    std::uint32_t modifierKeyState, std::uint32_t keyboardType,
-                                    std::uint32_t options, std::uint32_t& deadKeyState,
-                                    std::size_t maxLength) override;
-
-  port::ImageRef imageWithContentsOfURL(const std::string& url) override;
-  port::ImageRef imageWithIcon(const port::IconHandle& icon) override;
-
  private:
   struct Groups {
-    std::vector<std::shared_ptr<XkbGroupSource>> sources;
+    std::vector<std::shared_ptr<LayoutSource>> sources;
     xkb_layout_index_t locked = 0;
   };
   // The server's keymap and locked group now; nothing without a connection.

@@ -148,29 +148,4 @@ port::KeyTranslation XkbLayout::translate(std::uint16_t virtualKey, std::uint32_
   return translation;
 }
 
-std::optional<port::PropertyValue> layoutSourceProperty(
-    const std::optional<std::string>& id, const std::string& name,
-    const std::shared_ptr<const XkbLayout>& layout, port::InputSourceProperty property) {
-  using P = port::InputSourceProperty;
-  switch (property) {
-    case P::inputSourceID:
-      if (id) return *id;
-      return std::nullopt;
-    case P::localizedName:
-      return name;
-    case P::inputSourceCategory:
-      return std::string(port::kCategoryKeyboardInputSource);
-    case P::isSelectCapable:
-      return true;
-    case P::unicodeKeyLayoutData:
-      if (layout) return std::shared_ptr<const port::KeyboardLayout>(layout);
-      return std::nullopt;
-    case P::iconImageURL:
-    case P::iconRef:
-      // This desktop keeps no icons for keyboard layouts.
-      return std::nullopt;
-  }
-  return std::nullopt;
-}
-
 }  // namespace zorv::linux_desktop

@@ -43,10 +43,4 @@ class XkbLayout : public port::KeyboardLayout {
 // combining mark where Unicode has no spacing form; empty for any other keysym.
 std::string deadKeyCharacter(xkb_keysym_t keysym);
 
-// A keyboard layout's input-source properties, alike in every session: its
-// identifier ("us"), its name, its translation (`layout`, may be null); no icon.
-std::optional<port::PropertyValue> layoutSourceProperty(
-    const std::optional<std::string>& id, const std::string& name,
-    const std::shared_ptr<const XkbLayout>& layout, port::InputSourceProperty property);
-
 }  // namespace zorv::linux_desktop
