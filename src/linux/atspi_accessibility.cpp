@@ -429,14 +429,18 @@ port::AXResult<port::Value> AtspiAccessibility::objectAttribute(const AtspiRef& 
                                                                 const std::string& attribute,
                                                                 int timeout) {
   if (attribute == "AXTitle") {
+    // A separator has no title, whatever its name says; its name is not even
+    // asked when its role is known already.
+    if (snapshot_.knownRole(ref) == ATSPI_ROLE_SEPARATOR) return {0, std::string()};
     auto n = name(ref, timeout);
     if (!n.ok()) return failed(n);
-    // Padding is rare: only then is the role read.
-    if (n.value != menu_structure::trimmedTitle(n.value)) {
-      auto r = role(ref, timeout);
-      if (r.ok() && menu_structure::isMenuRole(r.value)) {
-        return {0, menu_structure::trimmedTitle(n.value)};
-      }
+    if (n.value.empty()) return {0, n.value};
+    // The role decides about a title that is there: dropped for a separator,
+    // trimmed of padding in menus. Menus' roles are read with their names.
+    auto r = role(ref, timeout);
+    if (r.ok() && r.value == ATSPI_ROLE_SEPARATOR) return {0, std::string()};
+    if (r.ok() && menu_structure::isMenuRole(r.value)) {
+      return {0, menu_structure::trimmedTitle(n.value)};
     }
     return {0, n.value};
   }

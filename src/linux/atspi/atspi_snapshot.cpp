@@ -304,8 +304,10 @@ void AtspiSnapshot::prefetch(const AtspiRef& parent, const AtspiReply& children,
   // (where the toolkit has AT-SPI's Collection interface), not one per item.
   if (!rolesKnown && parentRole == ATSPI_ROLE_MENU) learnMenuRoles(parent, timeoutMs);
   for (const auto& kid : kids) {
-    if (!knownRole(kid)) wanted.emplace_back(kid, Read::role);
-    if (menu) wanted.emplace_back(kid, Read::name);
+    const auto role = knownRole(kid);
+    if (!role) wanted.emplace_back(kid, Read::role);
+    // A separator's title is empty whatever its name: its name is not asked.
+    if (menu && role != ATSPI_ROLE_SEPARATOR) wanted.emplace_back(kid, Read::name);
   }
   // What else is fetched depends on the roles: once they are all known, it
   // goes in the same batch.
@@ -347,8 +349,9 @@ void AtspiSnapshot::prefetchWalk(const Walk& walk, int timeoutMs) {
   std::vector<std::pair<AtspiRef, Read>> wanted;
   for (const auto& [bus, path] : walk.objects) {
     const auto ref = bus_.object(bus, path);
-    wanted.emplace_back(ref, Read::name);
-    if (knownRole(ref) != ATSPI_ROLE_MENU) continue;
+    const auto role = knownRole(ref);
+    if (role != ATSPI_ROLE_SEPARATOR) wanted.emplace_back(ref, Read::name);
+    if (role != ATSPI_ROLE_MENU) continue;
     for (auto what : {Read::children, Read::states, Read::extents}) wanted.emplace_back(ref, what);
   }
   fetch(std::move(wanted), timeoutMs);

@@ -9,12 +9,11 @@
 // roles), and keeps the replies: reading a menu costs one wait instead of
 // several per item. The menus of the bar are read as a search gets to them (a
 // path reads one); the first item of a menu asked for its size or state is
-// asked for both, alone, and a second item asked has them fetched for all. The roles of all menus and items inside a
-// menu come from a handful of Collection.GetMatches calls, one per role, for
-// all its levels, and one more gives every object below the menu in the order
-// of a depth-first walk: an item that the next child follows at once there has
-// nothing below it, so its (empty) children need no call. Once a second
-// submenu of a menu is read, the whole menu is being searched: what the
+// asked for both, alone, and a second item asked has them fetched for all. The roles of all menus
+// and items inside a menu come from a handful of Collection.GetMatches calls, one per role, for all
+// its levels, and one more gives every object below the menu in the order of a depth-first walk: an
+// item that the next child follows at once there has nothing below it, so its (empty) children need
+// no call. Once a second submenu of a menu is read, the whole menu is being searched: what the
 // readers ask of all its objects goes in one batch; the same for the menu bar
 // once a second of its menus is read. A level of a breadth-first
 // search (for the menu bar below a window) is fetched in one batch too. The
@@ -52,6 +51,8 @@ class AtspiSnapshot {
   // The reply of `what` on `ref`, as the single call gives it (for the name
   // and the parent: the property's value), from the snapshot when it holds it.
   AtspiReply read(const AtspiRef& ref, Read what, int timeoutMs);
+  // The role of `ref` when the snapshot holds it (no call).
+  std::optional<std::uint32_t> knownRole(const AtspiRef& ref) const;
   // Fetches in one batch what a reader is about to ask.
   void readAll(std::vector<std::pair<AtspiRef, Read>> wanted, int timeoutMs);
   // Fetches the children of all `parents` in one batch, then the roles of all
@@ -79,7 +80,6 @@ class AtspiSnapshot {
   // the walk that holds the objects below `parent`; false when there is none
   // or the children are not where a walk puts them.
   bool learnSpans(const AtspiRef& parent, const std::vector<AtspiRef>& kids);
-  std::optional<std::uint32_t> knownRole(const AtspiRef& ref) const;
   void keep(const AtspiRef& ref, Read what, AtspiReply reply);
   void forget();
 
