@@ -9,15 +9,18 @@
 // roles), and keeps the replies: reading a menu costs one wait instead of
 // several per item. The menus of the bar are read as a search gets to them (a
 // path reads one); the first item of a menu asked for its size or state is
-// asked for both, alone, and a second item asked has them fetched for all. The roles of all menus
-// and items inside a menu come from a handful of Collection.GetMatches calls, one per role, for all
-// its levels, and one more gives every object below the menu in the order of a depth-first walk: an
-// item that the next child follows at once there has nothing below it, so its (empty) children need
-// no call. Once a second submenu of a menu is read, the whole menu is being searched: what the
-// readers ask of all its objects goes in one batch; the same for the menu bar
-// once a second of its menus is read. A level of a breadth-first
-// search (for the menu bar below a window) is fetched in one batch too. The
-// replies are those the single calls would give, errors included.
+// asked for both, alone, and a second item asked has them fetched for all.
+// The roles of all menus and items inside a menu come from a handful of
+// Collection.GetMatches calls, one per role, for all its levels, and one more
+// gives every object below the menu in the order of a depth-first walk: an
+// item that the next child follows at once there has nothing below it, so its
+// (empty) children need no call. Once a second submenu of a menu is read, the
+// whole menu is being searched: what the readers ask of all its objects goes
+// in one batch; the same for the menu bar once a second of its menus is read.
+// A level of a breadth-first search (for the menu bar below a window) is
+// fetched in one batch too, and so is what checks that a menu bar found
+// before is still where it was. The replies are those the single calls would
+// give, errors included.
 //
 // Nothing read is kept past the work item: the snapshot is emptied as soon as
 // the main loop is back (a high-priority idle source, before the next queued
