@@ -236,7 +236,9 @@ HeadlessDesktop::HeadlessDesktop(HeadlessDesktopOptions options) : dir_(makeTemp
                            (dirs == env.end() ? "/usr/local/share:/usr/share" : dirs->second);
   }
   ChildProcess script(argv, env);
-  const auto status = script.wait(std::chrono::seconds(60));
+  auto status = script.wait(std::chrono::seconds(60));
+  // Stopped, the script shows the logs of the desktop it was starting.
+  if (!status) status = script.terminate();
   // This process's environment with the desktop's env file applied, as a shell has it.
   ChildProcess shell({"/bin/sh", "-c", ". \"$1\"/env && exec env", "sh", dir_.string()},
                      currentEnvironment());
