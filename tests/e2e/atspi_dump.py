@@ -1,7 +1,8 @@
-"""atspi_dump.py [--app NAME | --text NAME] [--timeout SECONDS]: the accessibility
-trees (role, name, states, children) of the applications (named NAME) of the
-session in the environment as JSON, or the contents of NAME's first text field;
-waits up to the time-out for such an application. Tests run it as a child, so
+"""atspi_dump.py [--app NAME | --text NAME] [--depth N] [--timeout SECONDS]: the
+accessibility trees (role, name, states, children; N levels below each
+application, 64 by default) of the applications (named NAME) of the session in
+the environment as JSON, or the contents of NAME's first text field; waits up to
+the time-out for such an application. Tests run it as a child, so
 that their own process never connects to a desktop. Exit status: 0 done, 1 not
 found or failed, 2 usage."""
 
@@ -32,7 +33,7 @@ def tree(node, depth=0):
     states = read(lambda: node.get_state_set().get_states(), [])
     return {"role": read(node.get_role_name), "name": read(node.get_name),
             "states": [state.value_nick for state in states],
-            "children": [tree(c, depth + 1) for c in children(node)] if depth < 64 else []}
+            "children": [tree(c, depth + 1) for c in children(node)] if depth < args.depth else []}
 
 
 def first_text(node, depth=0):
@@ -48,6 +49,7 @@ parser = argparse.ArgumentParser()
 which = parser.add_mutually_exclusive_group()
 which.add_argument("--app")
 which.add_argument("--text")
+parser.add_argument("--depth", type=int, default=64)
 parser.add_argument("--timeout", type=float, default=0)
 args = parser.parse_args()
 name = args.app or args.text
